@@ -1,0 +1,17 @@
+// Values that live for as long as the module is loaded: its own handle, the
+// host's context of the running dialog and the button skin style.
+#pragma once
+
+#include <windows.h>
+
+#include "plugin/host_records.h"
+
+HINSTANCE PluginModule();
+void SetPluginModule(HINSTANCE module);
+
+// The HostContext of the dialog that is running (null outside one).
+const HostContext* CurrentHostContext();
+void SetCurrentHostContext(const HostContext* context);
+
+// True when the running host wants 8-bit grey palette frames.
+bool HostWantsPaletteImages();

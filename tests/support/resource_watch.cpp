@@ -1,0 +1,151 @@
+#include "tests/support/resource_watch.h"
+
+GlobalMemoryWatch* GlobalMemoryWatch::current_ = nullptr;
+GdiObjectWatch* GdiObjectWatch::current_ = nullptr;
+
+namespace {
+
+template <typename F>
+void Patch(std::vector<std::unique_ptr<ScopedImportPatch>>& patches, HMODULE module,
+           const char* dll, const char* name, F* hook)
+{
+    patches.push_back(
+        std::make_unique<ScopedImportPatch>(module, dll, name, reinterpret_cast<void*>(hook)));
+}
+
+}  // namespace
+
+GlobalMemoryWatch::GlobalMemoryWatch(HMODULE module)
+{
+    current_ = this;
+    Patch(patches_, module, "kernel32.dll", "GlobalAlloc", &Alloc);
+    Patch(patches_, module, "kernel32.dll", "GlobalFree", &Free);
+    Patch(patches_, module, "kernel32.dll", "GlobalLock", &Lock);
+    Patch(patches_, module, "kernel32.dll", "GlobalUnlock", &Unlock);
+}
+
+GlobalMemoryWatch::~GlobalMemoryWatch()
+{
+    patches_.clear();
+    current_ = nullptr;
+}
+
+HGLOBAL WINAPI GlobalMemoryWatch::Alloc(UINT flags, SIZE_T bytes)
+{
+    GlobalMemoryWatch* w = current_;
+    ++w->allocCalls_;
+    if (w->failAllocAt_ > 0 &&
+        (w->allocCalls_ == w->failAllocAt_ || (w->failAllocsFrom_ && w->allocCalls_ > w->failAllocAt_)))
+        return nullptr;
+    HGLOBAL block = GlobalAlloc(flags, bytes);
+    if (block) w->live_.insert(block);
+    return block;
+}
+
+HGLOBAL WINAPI GlobalMemoryWatch::Free(HGLOBAL block)
+{
+    current_->live_.erase(block);
+    return GlobalFree(block);
+}
+
+LPVOID WINAPI GlobalMemoryWatch::Lock(HGLOBAL block)
+{
+    GlobalMemoryWatch* w = current_;
+    ++w->lockCalls_;
+    if (w->failLockAt_ > 0 && w->lockCalls_ == w->failLockAt_) return nullptr;
+    LPVOID p = GlobalLock(block);
+    if (p) ++w->heldLocks_;
+    return p;
+}
+
+BOOL WINAPI GlobalMemoryWatch::Unlock(HGLOBAL block)
+{
+    --current_->heldLocks_;
+    return GlobalUnlock(block);
+}
+
+// The hooked GDI and USER functions: each creation is tracked, each deletion untracked.
+struct GdiHooks {
+    template <typename H>
+    static H Made(H handle)
+    {
+        if (handle) GdiObjectWatch::Track(handle);
+        return handle;
+    }
+    static HBRUSH WINAPI SolidBrush(COLORREF c) { return GdiObjectWatch::Failing() ? nullptr : Made(CreateSolidBrush(c)); }
+    static HPEN WINAPI Pen(int style, int width, COLORREF c) { return GdiObjectWatch::Failing() ? nullptr : Made(CreatePen(style, width, c)); }
+    static HFONT WINAPI FontA(int h, int w, int e, int o, int wt, DWORD i, DWORD u, DWORD s, DWORD cs,
+                              DWORD op, DWORD cp, DWORD q, DWORD pf, LPCSTR face)
+    {
+        return GdiObjectWatch::Failing() ? nullptr : Made(CreateFontA(h, w, e, o, wt, i, u, s, cs, op, cp, q, pf, face));
+    }
+    static HFONT WINAPI FontIndirectA(const LOGFONTA* lf) { return GdiObjectWatch::Failing() ? nullptr : Made(CreateFontIndirectA(lf)); }
+    static HRGN WINAPI RectRgn(int l, int t, int r, int b) { return GdiObjectWatch::Failing() ? nullptr : Made(CreateRectRgn(l, t, r, b)); }
+    static HRGN WINAPI RectRgnIndirect(const RECT* r) { return GdiObjectWatch::Failing() ? nullptr : Made(CreateRectRgnIndirect(r)); }
+    static HDC WINAPI CompatibleDC(HDC dc) { return GdiObjectWatch::Failing() ? nullptr : Made(CreateCompatibleDC(dc)); }
+    static HBITMAP WINAPI CompatibleBitmap(HDC dc, int w, int h) { return GdiObjectWatch::Failing() ? nullptr : Made(CreateCompatibleBitmap(dc, w, h)); }
+    static HBITMAP WINAPI DIBitmap(HDC dc, const BITMAPINFOHEADER* h, DWORD init, const void* bits, const BITMAPINFO* bmi, UINT usage)
+    {
+        return GdiObjectWatch::Failing() ? nullptr : Made(CreateDIBitmap(dc, h, init, bits, bmi, usage));
+    }
+    static HBITMAP WINAPI DIBSection(HDC dc, const BITMAPINFO* bmi, UINT usage, void** bits, HANDLE section, DWORD offset)
+    {
+        return GdiObjectWatch::Failing() ? nullptr : Made(CreateDIBSection(dc, bmi, usage, bits, section, offset));
+    }
+    static HDC WINAPI GetDCHook(HWND w) { return Made(GetDC(w)); }
+    static int WINAPI ReleaseDCHook(HWND w, HDC dc)
+    {
+        GdiObjectWatch::Untrack(dc);
+        return ReleaseDC(w, dc);
+    }
+    static BOOL WINAPI DeleteObjectHook(HGDIOBJ o)
+    {
+        GdiObjectWatch::Untrack(o);
+        return DeleteObject(o);
+    }
+    static BOOL WINAPI DeleteDCHook(HDC dc)
+    {
+        GdiObjectWatch::Untrack(dc);
+        return DeleteDC(dc);
+    }
+};
+
+GdiObjectWatch::GdiObjectWatch(HMODULE module)
+{
+    current_ = this;
+    Patch(patches_, module, "gdi32.dll", "CreateSolidBrush", &GdiHooks::SolidBrush);
+    Patch(patches_, module, "gdi32.dll", "CreatePen", &GdiHooks::Pen);
+    Patch(patches_, module, "gdi32.dll", "CreateFontA", &GdiHooks::FontA);
+    Patch(patches_, module, "gdi32.dll", "CreateFontIndirectA", &GdiHooks::FontIndirectA);
+    Patch(patches_, module, "gdi32.dll", "CreateRectRgn", &GdiHooks::RectRgn);
+    Patch(patches_, module, "gdi32.dll", "CreateRectRgnIndirect", &GdiHooks::RectRgnIndirect);
+    Patch(patches_, module, "gdi32.dll", "CreateCompatibleDC", &GdiHooks::CompatibleDC);
+    Patch(patches_, module, "gdi32.dll", "CreateCompatibleBitmap", &GdiHooks::CompatibleBitmap);
+    Patch(patches_, module, "gdi32.dll", "CreateDIBitmap", &GdiHooks::DIBitmap);
+    Patch(patches_, module, "gdi32.dll", "CreateDIBSection", &GdiHooks::DIBSection);
+    Patch(patches_, module, "gdi32.dll", "DeleteObject", &GdiHooks::DeleteObjectHook);
+    Patch(patches_, module, "gdi32.dll", "DeleteDC", &GdiHooks::DeleteDCHook);
+    Patch(patches_, module, "user32.dll", "GetDC", &GdiHooks::GetDCHook);
+    Patch(patches_, module, "user32.dll", "ReleaseDC", &GdiHooks::ReleaseDCHook);
+}
+
+GdiObjectWatch::~GdiObjectWatch()
+{
+    patches_.clear();
+    current_ = nullptr;
+}
+
+void GdiObjectWatch::Track(HGDIOBJ object)
+{
+    if (current_) {
+        current_->live_.insert(object);
+        ++current_->created_;
+    }
+}
+
+void GdiObjectWatch::Untrack(HGDIOBJ object)
+{
+    if (current_) current_->live_.erase(object);
+}
+
+bool GdiObjectWatch::Failing() { return current_ && current_->failCreation_; }

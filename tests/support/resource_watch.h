@@ -1,0 +1,77 @@
+// Watches what a module does with global memory and GDI objects by patching
+// its imports: counts blocks and objects still alive, and makes chosen calls
+// fail so that failure paths run for real. One watch of each kind at a time.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "tests/support/import_patch.h"
+
+// The lock count the system keeps for a global-memory block.
+inline unsigned LockCount(HGLOBAL block) { return GlobalFlags(block) & GMEM_LOCKCOUNT; }
+
+class GlobalMemoryWatch {
+public:
+    explicit GlobalMemoryWatch(HMODULE module = GetModuleHandleA(nullptr));
+    ~GlobalMemoryWatch();
+    GlobalMemoryWatch(const GlobalMemoryWatch&) = delete;
+    GlobalMemoryWatch& operator=(const GlobalMemoryWatch&) = delete;
+
+    // Make the n-th GlobalAlloc (or GlobalLock) from now fail, counting from
+    // 1; 0 turns failing off. failAllocsFrom makes it and every later one fail.
+    void failAlloc(int n) { failAllocAt_ = n; allocCalls_ = 0; failAllocsFrom_ = false; }
+    void failAllocsFrom(int n) { failAllocAt_ = n; allocCalls_ = 0; failAllocsFrom_ = true; }
+    void failLock(int n) { failLockAt_ = n; lockCalls_ = 0; }
+
+    int allocCalls() const { return allocCalls_; }
+    int lockCalls() const { return lockCalls_; }
+    // Blocks allocated through the module and not yet freed through it.
+    size_t liveBlocks() const { return live_.size(); }
+    // Locks taken through the module minus unlocks.
+    int heldLocks() const { return heldLocks_; }
+
+private:
+    static HGLOBAL WINAPI Alloc(UINT flags, SIZE_T bytes);
+    static HGLOBAL WINAPI Free(HGLOBAL block);
+    static LPVOID WINAPI Lock(HGLOBAL block);
+    static BOOL WINAPI Unlock(HGLOBAL block);
+    static GlobalMemoryWatch* current_;
+
+    std::vector<std::unique_ptr<ScopedImportPatch>> patches_;
+    std::set<HGLOBAL> live_;
+    int failAllocAt_ = 0, allocCalls_ = 0;
+    bool failAllocsFrom_ = false;
+    int failLockAt_ = 0, lockCalls_ = 0;
+    int heldLocks_ = 0;
+};
+
+// Counts GDI objects and device contexts that the module creates and has not
+// yet deleted or released, and can make object creation fail.
+class GdiObjectWatch {
+public:
+    explicit GdiObjectWatch(HMODULE module = GetModuleHandleA(nullptr));
+    ~GdiObjectWatch();
+    GdiObjectWatch(const GdiObjectWatch&) = delete;
+    GdiObjectWatch& operator=(const GdiObjectWatch&) = delete;
+
+    size_t liveObjects() const { return live_.size(); }
+    int created() const { return created_; }
+    // Make every pen, brush, font, region, bitmap or DC creation fail.
+    void failCreation(bool fail) { failCreation_ = fail; }
+
+    static void Track(HGDIOBJ object);
+    static void Untrack(HGDIOBJ object);
+    static bool Failing();
+
+private:
+    static GdiObjectWatch* current_;
+    std::vector<std::unique_ptr<ScopedImportPatch>> patches_;
+    std::set<HGDIOBJ> live_;
+    int created_ = 0;
+    bool failCreation_ = false;
+    friend struct GdiHooks;
+};
