@@ -1,0 +1,55 @@
+// A small benchmark registry: each bench/*.cpp registers named cases, and the
+// program runs them all (or those matching its argument) and prints figures.
+#pragma once
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+struct BenchCase {
+    const char* name;
+    std::function<void()> run;
+};
+
+std::vector<BenchCase>& BenchRegistry();
+
+struct BenchRegistrar {
+    BenchRegistrar(const char* name, std::function<void()> run) { BenchRegistry().push_back({name, run}); }
+};
+#define BENCH_CASE(id, name) \
+    static void id(); \
+    static BenchRegistrar id##_registrar(name, id); \
+    static void id()
+
+// Milliseconds from the performance counter.
+inline double NowMs()
+{
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Runs body `runs` times and returns the median time of one run in ms.
+template <typename Body>
+double MedianMs(int runs, Body body)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        double start = NowMs();
+        body();
+        times.push_back(NowMs() - start);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+// One line per figure: name, value, unit, and the target it is held to.
+inline void Report(const char* what, double value, const char* unit, const char* target)
+{
+    std::printf("%-58s %9.3f %-3s  %s\n", what, value, unit, target);
+    std::fflush(stdout);
+}
