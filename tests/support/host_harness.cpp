@@ -73,6 +73,19 @@ std::string HostCall::text() const
     return record.empty() ? std::string() : std::string(reinterpret_cast<const char*>(record.data()));
 }
 
+void PumpMessagesFor(DWORD milliseconds)
+{
+    const DWORD start = GetTickCount();
+    MSG msg;
+    while (GetTickCount() - start < milliseconds) {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(2);
+    }
+}
+
 int32_t FrameWidth(const HostCall& call)
 {
     const BITMAPINFOHEADER* h = call.frameHeader();
@@ -253,6 +266,7 @@ std::string TestHost::ItemText(HWND dialog, int id)
 int32_t __cdecl TestHost::Callback(void* fileObject, int32_t operation, int32_t value, void* data)
 {
     TestHost* host = current_;
+    ++host->inCallback_;
     HostCall call;
     call.operation = operation;
     call.fileObject = fileObject;
@@ -303,6 +317,7 @@ int32_t __cdecl TestHost::Callback(void* fileObject, int32_t operation, int32_t 
         --host->depth_;
         host->calls_[index].result = call.result;
     }
+    --host->inCallback_;
     return call.result;
 }
 
@@ -380,7 +395,9 @@ void TestHost::onTick()
         if (HWND found = findDialog()) dialog_ = found;
     }
     bool dialogAlive = dialog_ && IsWindow(dialog_);
-    if (!boxOpen && dialogAlive) {
+    // A callback that lets messages through must not have the script run
+    // inside it: the script drives the dialog between commands only.
+    if (!boxOpen && dialogAlive && inCallback_ == 0) {
         if (nextStep_ < script_.size()) {
             if (script_[nextStep_](dialog_)) ++nextStep_;
         } else if (++idleTicksAfterScript_ > kIdleTicksAfterScript) {

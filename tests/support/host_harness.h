@@ -88,7 +88,9 @@ public:
 
     // Refuse the nth call (from 1) of an operation in this host's life; 0: every call.
     void refuse(int32_t operation, int nth = 0);
-    // Runs inside every callback after the call was recorded, before it returns.
+    // Runs inside every callback after the call was recorded, before it returns;
+    // it may change call.result. Script steps never run while a callback is on
+    // the stack, even when it lets messages through.
     std::function<void(TestHost&, HostCall&)> duringCall;
 
     // Calls PLUGIN17DoBuild with context() (or the given pointer, which may be
@@ -141,7 +143,7 @@ private:
     size_t nextStep_ = 0, unrunSteps_ = 0;
     int ticks_ = 0, idleTicksAfterScript_ = 0;
     bool inTick_ = false, timedOut_ = false;
-    int depth_ = 0;
+    int depth_ = 0, inCallback_ = 0;
 
     std::map<int32_t, int> callCounts_;
     std::map<int32_t, std::vector<int>> refusals_;  // operation -> nth calls (0 = every)
@@ -154,6 +156,10 @@ private:
     HINSTANCE dialogInstance_ = nullptr;
     const char* dialogTemplate_ = nullptr;
 };
+
+// Dispatches this thread's messages for a while, as a host that lets
+// messages through during a callback does.
+void PumpMessagesFor(DWORD milliseconds);
 
 // Frame helpers over a copied block.
 int32_t FrameWidth(const HostCall& call);
