@@ -168,3 +168,28 @@ TEST(KeptLayers, BoundedPerSizeAndTwoSizes)
 }
 
 }  // namespace
+
+namespace {
+
+// The preview may paint between two frames of a build: frames of different
+// sizes interleaved (here three, more than are kept) still come out as the
+// plain painter's.
+TEST(KeptLayers, InterleavedSizesStayExact)
+{
+    const SIZE sizes[] = {{256, 256}, {400, 380}, {120, 64}};
+    int32_t plain[3][2], fast[3][2];
+    for (int s = 0; s < 3; ++s) plain[s][0] = fast[s][0] = 1, plain[s][1] = fast[s][1] = 360;
+    for (int frame = 0; frame < 150; ++frame) {
+        const int s = frame % 3 == 2 && frame % 2 ? 2 : frame % 2;
+        int more1 = -1, more2 = -2;
+        const auto a = PaintedSurface(FrameRoute::Plain, sizes[s].cx, sizes[s].cy, &plain[s][0], &plain[s][1], 12,
+                                      1, &more1);
+        const auto b = PaintedSurface(FrameRoute::KeptOverlay, sizes[s].cx, sizes[s].cy, &fast[s][0], &fast[s][1],
+                                      12, 1, &more2);
+        ASSERT_FALSE(a.empty());
+        ASSERT_TRUE(a == b) << "frame " << frame << " size " << sizes[s].cx << "x" << sizes[s].cy;
+        ASSERT_EQ(more1, more2);
+    }
+}
+
+}  // namespace
