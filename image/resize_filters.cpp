@@ -2,6 +2,7 @@
 #include "image/resize_filters.h"
 
 #include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <cmath>
@@ -193,12 +194,18 @@ double BesselJ1(double x)
 }
 
 uint64_t FilterRowCacheLimit = 16u << 20;
+bool UseWideVectors = true;
 
 namespace {
 
 uint32_t BytesPerPixel(uint32_t bits) { return bits / 8; }
 
 uint64_t RoundUpEven(uint64_t n) { return (n + 1) & ~uint64_t(1); }
+
+// Converted rows lie this many doubles apart: a whole number of cache lines
+// plus one, so that the rows of a window do not all fall into the same few
+// sets of the first-level cache.
+uint64_t RowSlotDoubles(uint64_t lanes) { return ((lanes + 7) & ~uint64_t(7)) + 8; }
 
 struct WorkspacePlan {
     uint64_t contributors, outputs, rows, scratch;
@@ -225,10 +232,10 @@ WorkspacePlan PlanWorkspace(int32_t sourceWidth, int32_t sourceHeight, int32_t n
     // Vertical scratch: the rows of a window converted to doubles, or an
     // accumulator row and one converted row.
     uint64_t lanes = RoundUpEven(std::max(sw, nw) * std::max(BytesPerPixel(bits), 1u));
-    uint64_t cache = lanes * down;
+    uint64_t cache = RowSlotDoubles(lanes) * down;
     plan.rowCache = cache * sizeof(double) <= FilterRowCacheLimit;
     uint64_t vertical = plan.rowCache ? cache : 2 * lanes;
-    plan.scratch = std::max(horizontal, vertical);
+    plan.scratch = std::max(std::max(horizontal, vertical), RoundUpEven(std::max(across, down)));
     plan.bytes = 16 + plan.scratch * sizeof(double) + plan.contributors * sizeof(FilterContributor) +
                  plan.rows * (sizeof(double*) + sizeof(int32_t)) + plan.outputs * 2 * sizeof(int32_t) +
                  16;
@@ -306,14 +313,57 @@ namespace {
 
 // Fills the workspace with the window of every output index of one pass and
 // returns the distance between consecutive windows in the contributor array.
+// Kernels are costly (sines, a Bessel function), and at whole-number ratios
+// every window away from the borders asks them for the same distances: a
+// window whose distances are bit for bit those of the last window computed
+// takes that window's weights instead of evaluating them again.
 size_t ComputeWindows(FilterWorkspace& w, int32_t outputs, int32_t sourceLength, double factor,
                       const ResizeFilter& filter, double blur)
 {
-    size_t room = std::min<size_t>(w.capacity, static_cast<size_t>(std::max(sourceLength, 1)));
+    const size_t room = std::min<size_t>(w.capacity, static_cast<size_t>(std::max(sourceLength, 1)));
+    double scale = blur * (1.0 / factor > 1.0 ? 1.0 / factor : 1.0);
+    double support = scale * filter.support;
+    if (support <= 0.5) {
+        support = 0.500001;
+        scale = 1.0;
+    }
+    const double inverse = 1.0 / scale;
+    double* lastDistances = w.scratch;  // free until the pass itself starts
+    int32_t lastCount = -1;
+    const FilterContributor* last = nullptr;
     for (int32_t i = 0; i < outputs; ++i) {
         FilterContributor* c = w.contributors + static_cast<size_t>(i) * room;
-        w.windowCount[i] = FilterWindow(i, sourceLength, factor, filter, blur, c, room);
-        w.windowStart[i] = w.windowCount[i] > 0 ? c[0].pixel : 0;
+        double centre = (i + 0.5) / factor;
+        int32_t start = static_cast<int32_t>(std::max(centre - support + 0.5, 0.0));
+        int32_t end = static_cast<int32_t>(std::min(centre + support + 0.5, static_cast<double>(sourceLength)));
+        int32_t count = end > start ? end - start : 0;
+        if (static_cast<size_t>(count) > room) count = static_cast<int32_t>(room);
+        bool same = count == lastCount;
+        for (int32_t k = 0; k < count; ++k) {
+            int32_t p = start + k;
+            double distance = (p - centre + 0.5) * inverse;
+            c[k].pixel = p;
+            c[k].weight = distance;
+            same = same && std::memcmp(&distance, &lastDistances[k], sizeof distance) == 0;
+        }
+        if (same) {
+            for (int32_t k = 0; k < count; ++k) c[k].weight = last[k].weight;
+        } else {
+            double density = 0.0;
+            for (int32_t k = 0; k < count; ++k) {
+                lastDistances[k] = c[k].weight;
+                c[k].weight = filter.weight(c[k].weight, filter.support);
+                density += c[k].weight;
+            }
+            if (density != 0.0 && density != 1.0) {
+                double reciprocal = 1.0 / density;
+                for (int32_t k = 0; k < count; ++k) c[k].weight *= reciprocal;
+            }
+            last = c;
+            lastCount = count;
+        }
+        w.windowStart[i] = start;
+        w.windowCount[i] = count;
     }
     return room;
 }
@@ -393,20 +443,20 @@ inline void PutLane(uint8_t* out, size_t i, int spread, uint8_t v)
     }
 }
 
-// out lane i = the window's sum over rows[k][i], for lanes 0..lanes-1.
-void SumRows(const double* const* rows, const FilterContributor* c, int32_t count, size_t lanes,
+// out lane i = the window's sum over rows[k][i], for lanes from..lanes-1.
+void SumRows(const double* const* rows, const FilterContributor* c, int32_t count, size_t from, size_t lanes,
              uint8_t* out, int spread)
 {
-    size_t i = 0;
+    size_t i = from;
     for (; i + 8 <= lanes; i += 8) {
         __m128d a0 = _mm_setzero_pd(), a1 = a0, a2 = a0, a3 = a0;
         for (int32_t k = 0; k < count; ++k) {
             const __m128d wk = _mm_set1_pd(c[k].weight);
             const double* r = rows[k] + i;
-            a0 = _mm_add_pd(a0, _mm_mul_pd(wk, _mm_loadu_pd(r)));
-            a1 = _mm_add_pd(a1, _mm_mul_pd(wk, _mm_loadu_pd(r + 2)));
-            a2 = _mm_add_pd(a2, _mm_mul_pd(wk, _mm_loadu_pd(r + 4)));
-            a3 = _mm_add_pd(a3, _mm_mul_pd(wk, _mm_loadu_pd(r + 6)));
+            a0 = _mm_add_pd(a0, _mm_mul_pd(wk, _mm_load_pd(r)));
+            a1 = _mm_add_pd(a1, _mm_mul_pd(wk, _mm_load_pd(r + 2)));
+            a2 = _mm_add_pd(a2, _mm_mul_pd(wk, _mm_load_pd(r + 4)));
+            a3 = _mm_add_pd(a3, _mm_mul_pd(wk, _mm_load_pd(r + 6)));
         }
         __m128i bytes = PackEight(a0, a1, a2, a3);
         if (spread == 1) {
@@ -422,6 +472,68 @@ void SumRows(const double* const* rows, const FilterContributor* c, int32_t coun
         for (int32_t k = 0; k < count; ++k) acc += c[k].weight * rows[k][i];
         PutLane(out, i, spread, Finish(acc));
     }
+}
+
+#if defined(__GNUC__)
+#define TOVANREL_HAVE_AVX 1
+
+__attribute__((target("avx"))) inline __m128i FinishFour(__m256d acc)
+{
+    acc = _mm256_min_pd(_mm256_max_pd(acc, _mm256_setzero_pd()), _mm256_set1_pd(255.0));
+    return _mm256_cvttpd_epi32(_mm256_add_pd(acc, _mm256_set1_pd(0.5)));
+}
+
+// The same sums sixteen lanes at a time in 256-bit registers: the same
+// multiplies and adds (no fused multiply-add), in the same order per lane.
+__attribute__((target("avx"))) void SumRowsAvx(const double* const* rows, const FilterContributor* c,
+                                                int32_t count, size_t lanes, uint8_t* out, int spread)
+{
+    size_t i = 0;
+    for (; i + 16 <= lanes; i += 16) {
+        __m256d a0 = _mm256_setzero_pd(), a1 = a0, a2 = a0, a3 = a0;
+        for (int32_t k = 0; k < count; ++k) {
+            const __m256d wk = _mm256_broadcast_sd(&c[k].weight);
+            const double* r = rows[k] + i;
+            a0 = _mm256_add_pd(a0, _mm256_mul_pd(wk, _mm256_loadu_pd(r)));
+            a1 = _mm256_add_pd(a1, _mm256_mul_pd(wk, _mm256_loadu_pd(r + 4)));
+            a2 = _mm256_add_pd(a2, _mm256_mul_pd(wk, _mm256_loadu_pd(r + 8)));
+            a3 = _mm256_add_pd(a3, _mm256_mul_pd(wk, _mm256_loadu_pd(r + 12)));
+        }
+        __m128i words0 = _mm_packs_epi32(FinishFour(a0), FinishFour(a1));
+        __m128i words1 = _mm_packs_epi32(FinishFour(a2), FinishFour(a3));
+        __m128i bytes = _mm_packus_epi16(words0, words1);
+        if (spread == 1) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), bytes);
+        } else {
+            alignas(16) uint8_t v[16];
+            _mm_store_si128(reinterpret_cast<__m128i*>(v), bytes);
+            for (int j = 0; j < 16; ++j) PutLane(out, i + j, spread, v[j]);
+        }
+    }
+    _mm256_zeroupper();
+    SumRows(rows, c, count, i, lanes, out, spread);
+}
+
+bool CanUseAvx()
+{
+    static const bool usable = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx") != 0;
+    }();
+    return usable;
+}
+#endif
+
+void SumWindowRows(const double* const* rows, const FilterContributor* c, int32_t count, size_t lanes,
+                   uint8_t* out, int spread)
+{
+#if defined(TOVANREL_HAVE_AVX)
+    if (UseWideVectors && CanUseAvx()) {
+        SumRowsAvx(rows, c, count, lanes, out, spread);
+        return;
+    }
+#endif
+    SumRows(rows, c, count, 0, lanes, out, spread);
 }
 
 inline const uint8_t* PictureRow(const BITMAPINFOHEADER* h, int32_t y)
@@ -490,8 +602,10 @@ void VerticalFilterPass(const BITMAPINFOHEADER* source, BITMAPINFOHEADER* destin
     };
 
     if (w.rowRoom > 0) {
-        // Each source row is converted once while it is inside the windows.
+        // Each source row is converted to doubles once, while it is inside
+        // the windows.
         const size_t slots = w.rowRoom;
+        const size_t slotDoubles = static_cast<size_t>(RowSlotDoubles(lanes));
         for (size_t s = 0; s < slots; ++s) w.cachedRow[s] = -1;
         for (int32_t y = 0; y < outputs; ++y) {
             const FilterContributor* c = w.contributors + static_cast<size_t>(y) * room;
@@ -499,14 +613,14 @@ void VerticalFilterPass(const BITMAPINFOHEADER* source, BITMAPINFOHEADER* destin
             for (int32_t k = 0; k < count; ++k) {
                 int32_t p = c[k].pixel;
                 size_t slot = static_cast<size_t>(p) % slots;
-                double* row = w.scratch + slot * slotLanes;
+                double* row = w.scratch + slot * slotDoubles;
                 if (w.cachedRow[slot] != p) {
                     convert(p, row);
                     w.cachedRow[slot] = p;
                 }
                 w.rowPointers[k] = row;
             }
-            SumRows(w.rowPointers, c, count, lanes, PictureRow(destination, y), spread);
+            SumWindowRows(w.rowPointers, c, count, lanes, PictureRow(destination, y), spread);
         }
         return;
     }
@@ -547,7 +661,35 @@ void HorizontalPairOfRows(const uint8_t* a, const uint8_t* b, size_t step, int32
         d[2 * p] = table[a[p * step]];
         d[2 * p + 1] = table[b[p * step]];
     }
-    for (int32_t x = 0; x < outputs; ++x) {
+    // Four outputs side by side keep four independent sums in flight; each
+    // still adds its own contributors in window order.
+    int32_t x = 0;
+    for (; x + 4 <= outputs; x += 4) {
+        const FilterContributor* c[4];
+        const double* r[4];
+        int32_t n[4];
+        for (int j = 0; j < 4; ++j) {
+            c[j] = w.contributors + static_cast<size_t>(x + j) * room;
+            r[j] = d + 2 * static_cast<size_t>(w.windowStart[x + j]);
+            n[j] = w.windowCount[x + j];
+        }
+        const int32_t common = std::min(std::min(n[0], n[1]), std::min(n[2], n[3]));
+        __m128d acc[4] = {_mm_setzero_pd(), _mm_setzero_pd(), _mm_setzero_pd(), _mm_setzero_pd()};
+        for (int32_t k = 0; k < common; ++k) {
+            acc[0] = _mm_add_pd(acc[0], _mm_mul_pd(_mm_set1_pd(c[0][k].weight), _mm_load_pd(r[0] + 2 * k)));
+            acc[1] = _mm_add_pd(acc[1], _mm_mul_pd(_mm_set1_pd(c[1][k].weight), _mm_load_pd(r[1] + 2 * k)));
+            acc[2] = _mm_add_pd(acc[2], _mm_mul_pd(_mm_set1_pd(c[2][k].weight), _mm_load_pd(r[2] + 2 * k)));
+            acc[3] = _mm_add_pd(acc[3], _mm_mul_pd(_mm_set1_pd(c[3][k].weight), _mm_load_pd(r[3] + 2 * k)));
+        }
+        for (int j = 0; j < 4; ++j) {
+            for (int32_t k = common; k < n[j]; ++k)
+                acc[j] = _mm_add_pd(acc[j], _mm_mul_pd(_mm_set1_pd(c[j][k].weight), _mm_load_pd(r[j] + 2 * k)));
+            __m128i v = FinishPair(acc[j]);
+            PutLane(outA, x + j, spread, static_cast<uint8_t>(_mm_cvtsi128_si32(v)));
+            if (outB) PutLane(outB, x + j, spread, static_cast<uint8_t>(_mm_cvtsi128_si32(_mm_srli_si128(v, 4))));
+        }
+    }
+    for (; x < outputs; ++x) {
         const FilterContributor* c = w.contributors + static_cast<size_t>(x) * room;
         const int32_t count = w.windowCount[x];
         const double* r = d + 2 * static_cast<size_t>(w.windowStart[x]);
@@ -574,7 +716,45 @@ void HorizontalColourRow(const uint8_t* src, uint32_t bytesPerPixel, int32_t sou
         d[4 * p + 2] = table[s[2]];
         d[4 * p + 3] = bytesPerPixel == 4 ? table[s[3]] : 0.0;
     }
-    for (int32_t x = 0; x < outputs; ++x) {
+    auto store = [&](int32_t x, __m128d lo, __m128d hi) {
+        __m128i v = _mm_unpacklo_epi64(FinishPair(lo), FinishPair(hi));
+        alignas(16) int32_t channel[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(channel), v);
+        uint8_t* o = out + static_cast<size_t>(x) * bytesPerPixel;
+        for (uint32_t j = 0; j < bytesPerPixel; ++j) o[j] = static_cast<uint8_t>(channel[j]);
+    };
+    // Two outputs side by side: four independent sums in flight.
+    int32_t x = 0;
+    for (; x + 2 <= outputs; x += 2) {
+        const FilterContributor* c0 = w.contributors + static_cast<size_t>(x) * room;
+        const FilterContributor* c1 = c0 + room;
+        const double* r0 = d + 4 * static_cast<size_t>(w.windowStart[x]);
+        const double* r1 = d + 4 * static_cast<size_t>(w.windowStart[x + 1]);
+        const int32_t n0 = w.windowCount[x], n1 = w.windowCount[x + 1];
+        const int32_t common = std::min(n0, n1);
+        __m128d lo0 = _mm_setzero_pd(), hi0 = lo0, lo1 = lo0, hi1 = lo0;
+        for (int32_t k = 0; k < common; ++k) {
+            const __m128d w0 = _mm_set1_pd(c0[k].weight);
+            const __m128d w1 = _mm_set1_pd(c1[k].weight);
+            lo0 = _mm_add_pd(lo0, _mm_mul_pd(w0, _mm_load_pd(r0 + 4 * k)));
+            hi0 = _mm_add_pd(hi0, _mm_mul_pd(w0, _mm_load_pd(r0 + 4 * k + 2)));
+            lo1 = _mm_add_pd(lo1, _mm_mul_pd(w1, _mm_load_pd(r1 + 4 * k)));
+            hi1 = _mm_add_pd(hi1, _mm_mul_pd(w1, _mm_load_pd(r1 + 4 * k + 2)));
+        }
+        for (int32_t k = common; k < n0; ++k) {
+            const __m128d w0 = _mm_set1_pd(c0[k].weight);
+            lo0 = _mm_add_pd(lo0, _mm_mul_pd(w0, _mm_load_pd(r0 + 4 * k)));
+            hi0 = _mm_add_pd(hi0, _mm_mul_pd(w0, _mm_load_pd(r0 + 4 * k + 2)));
+        }
+        for (int32_t k = common; k < n1; ++k) {
+            const __m128d w1 = _mm_set1_pd(c1[k].weight);
+            lo1 = _mm_add_pd(lo1, _mm_mul_pd(w1, _mm_load_pd(r1 + 4 * k)));
+            hi1 = _mm_add_pd(hi1, _mm_mul_pd(w1, _mm_load_pd(r1 + 4 * k + 2)));
+        }
+        store(x, lo0, hi0);
+        store(x + 1, lo1, hi1);
+    }
+    for (; x < outputs; ++x) {
         const FilterContributor* c = w.contributors + static_cast<size_t>(x) * room;
         const int32_t count = w.windowCount[x];
         const double* r = d + 4 * static_cast<size_t>(w.windowStart[x]);
@@ -584,11 +764,7 @@ void HorizontalColourRow(const uint8_t* src, uint32_t bytesPerPixel, int32_t sou
             lo = _mm_add_pd(lo, _mm_mul_pd(wk, _mm_load_pd(r + 4 * k)));
             hi = _mm_add_pd(hi, _mm_mul_pd(wk, _mm_load_pd(r + 4 * k + 2)));
         }
-        __m128i v = _mm_unpacklo_epi64(FinishPair(lo), FinishPair(hi));
-        alignas(16) int32_t channel[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(channel), v);
-        uint8_t* o = out + static_cast<size_t>(x) * bytesPerPixel;
-        for (uint32_t j = 0; j < bytesPerPixel; ++j) o[j] = static_cast<uint8_t>(channel[j]);
+        store(x, lo, hi);
     }
 }
 

@@ -47,10 +47,14 @@ int32_t FilterWindow(int32_t index, int32_t sourceLength, double factor, const R
 // falls back to accumulating one row at a time (settable for tests).
 extern uint64_t FilterRowCacheLimit;
 
+// Whether the vertical pass may use 256-bit vectors where the processor has
+// them (settable for tests, which compare both ways with the plain reading).
+extern bool UseWideVectors;
+
 // Working memory of one rescale, shared by both passes and carved out of one
 // global-memory block: every output index's window for the current pass
-// (room for `capacity` entries each, fewer when the source is shorter), and
-// scratch rows of doubles.
+// (room for `capacity` entries each, fewer when the source is shorter), the
+// rows of one vertical window, and scratch rows.
 struct FilterWorkspace {
     FilterContributor* contributors = nullptr;
     int32_t* windowStart = nullptr;
