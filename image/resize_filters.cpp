@@ -576,6 +576,93 @@ bool IsGreyPicture(const BITMAPINFOHEADER* header)
     return true;
 }
 
+namespace {
+
+// Converts the grey level of every pixel of a 24-bit row to doubles, and
+// answers whether every pixel of it is in fact grey.
+bool GreyRowToDoubles(const uint8_t* row, int32_t width, double* out)
+{
+    const double* table = ByteToDouble();
+    uint32_t differ = 0;
+    for (int32_t x = 0; x < width; ++x) {
+        const uint8_t* p = row + 3 * static_cast<size_t>(x);
+        differ |= static_cast<uint32_t>(p[0] ^ p[1]) | static_cast<uint32_t>(p[0] ^ p[2]);
+        out[x] = table[p[0]];
+    }
+    return differ == 0;
+}
+
+#if defined(TOVANREL_HAVE_AVX)
+// The same four pixels at a time: a byte shuffle picks each channel of four
+// pixels into 32-bit lanes.
+__attribute__((target("avx"))) bool GreyRowToDoublesAvx(const uint8_t* row, int32_t width, double* out)
+{
+    const __m128i blue = _mm_setr_epi8(0, -1, -1, -1, 3, -1, -1, -1, 6, -1, -1, -1, 9, -1, -1, -1);
+    const __m128i green = _mm_setr_epi8(1, -1, -1, -1, 4, -1, -1, -1, 7, -1, -1, -1, 10, -1, -1, -1);
+    const __m128i red = _mm_setr_epi8(2, -1, -1, -1, 5, -1, -1, -1, 8, -1, -1, -1, 11, -1, -1, -1);
+    __m128i differ = _mm_setzero_si128();
+    int32_t x = 0;
+    // Sixteen bytes are read for twelve: stop while they stay inside the row.
+    for (; 3 * static_cast<size_t>(x) + 16 <= 3 * static_cast<size_t>(width); x += 4) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 3 * static_cast<size_t>(x)));
+        __m128i b = _mm_shuffle_epi8(v, blue);
+        differ = _mm_or_si128(differ, _mm_xor_si128(b, _mm_shuffle_epi8(v, green)));
+        differ = _mm_or_si128(differ, _mm_xor_si128(b, _mm_shuffle_epi8(v, red)));
+        _mm256_storeu_pd(out + x, _mm256_cvtepi32_pd(b));
+    }
+    _mm256_zeroupper();
+    bool rest = GreyRowToDoubles(row + 3 * static_cast<size_t>(x), width - x, out + x);
+    return rest && _mm_movemask_epi8(_mm_cmpeq_epi8(differ, _mm_setzero_si128())) == 0xFFFF;
+}
+#endif
+
+bool GreyRowToDoublesFast(const uint8_t* row, int32_t width, double* out)
+{
+#if defined(TOVANREL_HAVE_AVX)
+    if (UseWideVectors && CanUseAvx()) return GreyRowToDoublesAvx(row, width, out);
+#endif
+    return GreyRowToDoubles(row, width, out);
+}
+
+// Sums every output row with each source row converted to doubles once,
+// while it is inside the windows. In grey mode one lane per pixel is summed
+// and written to all three channels; that is only exact if every row a sum
+// reads is grey, so the first row found otherwise ends grey mode (false).
+bool VerticalWithRowCache(const BITMAPINFOHEADER* source, BITMAPINFOHEADER* destination, FilterWorkspace& w,
+                          size_t room, bool grey)
+{
+    const uint32_t bits = source->biBitCount;
+    const int32_t width = source->biWidth;
+    const int32_t outputs = destination->biHeight;
+    const int spread = grey ? 3 : 1;
+    const size_t lanes = static_cast<size_t>(width) * (grey ? 1 : BytesPerPixel(bits));
+    const size_t slots = w.rowRoom;
+    const size_t slotDoubles = static_cast<size_t>(RowSlotDoubles(lanes));
+    for (size_t s = 0; s < slots; ++s) w.cachedRow[s] = -1;
+    for (int32_t y = 0; y < outputs; ++y) {
+        const FilterContributor* c = w.contributors + static_cast<size_t>(y) * room;
+        const int32_t count = w.windowCount[y];
+        for (int32_t k = 0; k < count; ++k) {
+            int32_t p = c[k].pixel;
+            size_t slot = static_cast<size_t>(p) % slots;
+            double* row = w.scratch + slot * slotDoubles;
+            if (w.cachedRow[slot] != p) {
+                if (grey) {
+                    if (!GreyRowToDoublesFast(PictureRow(source, p), width, row)) return false;
+                } else {
+                    BytesToDoubles(PictureRow(source, p), row, lanes);
+                }
+                w.cachedRow[slot] = p;
+            }
+            w.rowPointers[k] = row;
+        }
+        SumWindowRows(w.rowPointers, c, count, lanes, PictureRow(destination, y), spread);
+    }
+    return true;
+}
+
+}  // namespace
+
 void VerticalFilterPass(const BITMAPINFOHEADER* source, BITMAPINFOHEADER* destination, double factor,
                         const ResizeFilter& filter, double blur, FilterWorkspace& w)
 {
@@ -586,55 +673,30 @@ void VerticalFilterPass(const BITMAPINFOHEADER* source, BITMAPINFOHEADER* destin
     const int32_t outputs = destination->biHeight;
     const size_t room = ComputeWindows(w, outputs, sourceHeight, factor, filter, blur);
 
-    // A grey picture is summed once per pixel: its three channel sums are
-    // the same sum.
-    const bool grey = IsGreyPicture(source);
-    const size_t step = grey ? 3 : 1;
-    const int spread = grey ? 3 : 1;
-    const size_t lanes = static_cast<size_t>(width) * (grey ? 1 : BytesPerPixel(bits));
-    const size_t slotLanes = RoundUpEven(lanes);
-
-    auto convert = [&](int32_t p, double* to) {
-        if (grey)
-            SpacedBytesToDoubles(PictureRow(source, p), step, to, lanes);
-        else
-            BytesToDoubles(PictureRow(source, p), to, lanes);
-    };
-
     if (w.rowRoom > 0) {
-        // Each source row is converted to doubles once, while it is inside
-        // the windows.
-        const size_t slots = w.rowRoom;
-        const size_t slotDoubles = static_cast<size_t>(RowSlotDoubles(lanes));
-        for (size_t s = 0; s < slots; ++s) w.cachedRow[s] = -1;
-        for (int32_t y = 0; y < outputs; ++y) {
-            const FilterContributor* c = w.contributors + static_cast<size_t>(y) * room;
-            const int32_t count = w.windowCount[y];
-            for (int32_t k = 0; k < count; ++k) {
-                int32_t p = c[k].pixel;
-                size_t slot = static_cast<size_t>(p) % slots;
-                double* row = w.scratch + slot * slotDoubles;
-                if (w.cachedRow[slot] != p) {
-                    convert(p, row);
-                    w.cachedRow[slot] = p;
-                }
-                w.rowPointers[k] = row;
-            }
-            SumWindowRows(w.rowPointers, c, count, lanes, PictureRow(destination, y), spread);
-        }
+        // A 24-bit picture is first tried as grey: summed once per pixel, as
+        // its three channel sums are the same sum.
+        if (bits == 24 && VerticalWithRowCache(source, destination, w, room, true)) return;
+        VerticalWithRowCache(source, destination, w, room, false);
         return;
     }
 
     // Windows too tall to keep converted: one accumulator row, fed one source
     // row at a time in window order.
+    const bool grey = IsGreyPicture(source);
+    const int spread = grey ? 3 : 1;
+    const size_t lanes = static_cast<size_t>(width) * (grey ? 1 : BytesPerPixel(bits));
     double* acc = w.scratch;
-    double* row = w.scratch + slotLanes;
+    double* row = w.scratch + RoundUpEven(lanes);
     for (int32_t y = 0; y < outputs; ++y) {
         const FilterContributor* c = w.contributors + static_cast<size_t>(y) * room;
         const int32_t count = w.windowCount[y];
         for (size_t i = 0; i < lanes; ++i) acc[i] = 0.0;
         for (int32_t k = 0; k < count; ++k) {
-            convert(c[k].pixel, row);
+            if (grey)
+                SpacedBytesToDoubles(PictureRow(source, c[k].pixel), 3, row, lanes);
+            else
+                BytesToDoubles(PictureRow(source, c[k].pixel), row, lanes);
             const __m128d wk = _mm_set1_pd(c[k].weight);
             size_t i = 0;
             for (; i + 2 <= lanes; i += 2)

@@ -443,12 +443,23 @@ const OracleCase OracleSizes[] = {
     {99, 5, 25, 5},
 };
 
-class RescaleAgainstOracle : public testing::TestWithParam<std::tuple<int, uint32_t>> {};
+// Runs a test body with and without the 256-bit vector sums.
+class WideVectors {
+public:
+    explicit WideVectors(bool use) : saved_(UseWideVectors) { UseWideVectors = use; }
+    ~WideVectors() { UseWideVectors = saved_; }
+
+private:
+    bool saved_;
+};
+
+class RescaleAgainstOracle : public testing::TestWithParam<std::tuple<int, uint32_t, bool>> {};
 
 TEST_P(RescaleAgainstOracle, ByteIdentical)
 {
     const int filter = std::get<0>(GetParam());
     const uint32_t bits = std::get<1>(GetParam());
+    WideVectors wide(std::get<2>(GetParam()));
     uint32_t seed = 1;
     for (const OracleCase& c : OracleSizes) {
         for (int content = 0; content < 2; ++content) {
@@ -471,17 +482,26 @@ TEST_P(RescaleAgainstOracle, ByteIdentical)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFilterAndDepth, RescaleAgainstOracle,
-                         testing::Combine(testing::Range(0, 16), testing::Values(8u, 24u, 32u)));
+                         testing::Combine(testing::Range(0, 16), testing::Values(8u, 24u, 32u), testing::Bool()));
 
-TEST(RescaleAgainstOracleWide, GreyPicturesAndLongRows)
+class GreyAgainstOracle : public testing::TestWithParam<bool> {};
+
+TEST_P(GreyAgainstOracle, GreyPicturesAndLongRows)
 {
     // Whole-grey pictures take the one-channel sums in both passes; widths
-    // around the eight-pixel blocks and the sixteen-pixel grey test.
+    // around the vector blocks and the sixteen-pixel grey test. Every other
+    // picture has one coloured pixel in its last row, found only after grey
+    // sums were written.
+    WideVectors wide(GetParam());
     const int32_t widths[] = {15, 16, 17, 47, 48, 49, 50, 130};
     uint32_t seed = 100;
     for (int32_t width : widths)
         for (int filter : {0, 1, 2, 11, 13, 14}) {
             HGLOBAL source = GreyPicture(width, 37, seed++);
+            if (seed % 2 == 0) {
+                LockedDib dib(source);
+                dib.row(36)[3 * (width / 2)] ^= 1;
+            }
             const int32_t sizes[3][2] = {{width / 4, 9}, {width * 2 + 1, 40}, {width + 3, 12}};
             for (const int32_t* size : sizes) {
                 HGLOBAL fast = RescaleDib(source, size[0], size[1], filter, 1.0);
@@ -493,6 +513,8 @@ TEST(RescaleAgainstOracleWide, GreyPicturesAndLongRows)
             GlobalFree(source);
         }
 }
+
+INSTANTIATE_TEST_SUITE_P(WithAndWithoutWideVectors, GreyAgainstOracle, testing::Bool());
 
 TEST(RescaleAgainstOracleWide, RowAtATimeWhenWindowsAreTooTallToKeep)
 {

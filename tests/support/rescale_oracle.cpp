@@ -46,17 +46,21 @@ Window MakeWindow(int32_t i, int32_t sourceLength, double f, const ResizeFilter&
 
 int Channels(uint32_t bits) { return bits == 8 ? 1 : bits == 24 ? 3 : 4; }
 
+// One output pixel: every source pixel of the window read once, each
+// channel summed in window order, clamped and rounded half up.
 uint32_t Filtered(const BITMAPINFOHEADER* from, const Window& w, bool alongRow, int32_t fixed)
 {
     int channels = Channels(from->biBitCount);
+    double acc[4] = {0.0, 0.0, 0.0, 0.0};
+    for (size_t k = 0; k < w.pixel.size(); ++k) {
+        uint32_t pixel = alongRow ? GetDibPixel(from, w.pixel[k], fixed) : GetDibPixel(from, fixed, w.pixel[k]);
+        for (int c = 0; c < channels; ++c)
+            acc[c] += w.weight[k] * static_cast<double>((pixel >> (8 * c)) & 0xFF);
+    }
     uint32_t value = 0;
     for (int c = 0; c < channels; ++c) {
-        double acc = 0.0;
-        for (size_t k = 0; k < w.pixel.size(); ++k) {
-            uint32_t pixel = alongRow ? GetDibPixel(from, w.pixel[k], fixed) : GetDibPixel(from, fixed, w.pixel[k]);
-            acc += w.weight[k] * static_cast<double>((pixel >> (8 * c)) & 0xFF);
-        }
-        uint32_t channel = acc < 0.0 ? 0 : acc > 255.0 ? 255 : static_cast<uint32_t>(std::trunc(acc + 0.5));
+        uint32_t channel =
+            acc[c] < 0.0 ? 0 : acc[c] > 255.0 ? 255 : static_cast<uint32_t>(std::trunc(acc[c] + 0.5));
         value |= channel << (8 * c);
     }
     return value;
