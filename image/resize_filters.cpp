@@ -832,6 +832,69 @@ void HorizontalColourRow(const uint8_t* src, uint32_t bytesPerPixel, int32_t sou
 
 }  // namespace
 
+namespace {
+
+#if defined(TOVANREL_HAVE_AVX)
+// Four rows of single-channel pixels side by side in 256-bit lanes, four
+// outputs at a time; absent rows (null out) repeat the last one and are not
+// written.
+__attribute__((target("avx"))) void HorizontalFourRowsAvx(const uint8_t* const* in, size_t step,
+                                                           int32_t sourceWidth, uint8_t* const* out, int spread,
+                                                           int32_t outputs, size_t room, const FilterWorkspace& w)
+{
+    const double* table = ByteToDouble();
+    double* d = w.scratch;
+    for (int32_t p = 0; p < sourceWidth; ++p) {
+        const size_t at = static_cast<size_t>(p) * step;
+        d[4 * p] = table[in[0][at]];
+        d[4 * p + 1] = table[in[1][at]];
+        d[4 * p + 2] = table[in[2][at]];
+        d[4 * p + 3] = table[in[3][at]];
+    }
+    auto put = [&](int32_t x, __m256d acc) {
+        alignas(16) int32_t v[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(v), FinishFour(acc));
+        for (int j = 0; j < 4; ++j)
+            if (out[j]) PutLane(out[j], x, spread, static_cast<uint8_t>(v[j]));
+    };
+    int32_t x = 0;
+    for (; x + 4 <= outputs; x += 4) {
+        const FilterContributor* c[4];
+        const double* r[4];
+        int32_t n[4];
+        for (int j = 0; j < 4; ++j) {
+            c[j] = w.contributors + static_cast<size_t>(x + j) * room;
+            r[j] = d + 4 * static_cast<size_t>(w.windowStart[x + j]);
+            n[j] = w.windowCount[x + j];
+        }
+        const int32_t common = std::min(std::min(n[0], n[1]), std::min(n[2], n[3]));
+        __m256d acc[4] = {_mm256_setzero_pd(), _mm256_setzero_pd(), _mm256_setzero_pd(), _mm256_setzero_pd()};
+        for (int32_t k = 0; k < common; ++k) {
+            acc[0] = _mm256_add_pd(acc[0], _mm256_mul_pd(_mm256_broadcast_sd(&c[0][k].weight), _mm256_loadu_pd(r[0] + 4 * k)));
+            acc[1] = _mm256_add_pd(acc[1], _mm256_mul_pd(_mm256_broadcast_sd(&c[1][k].weight), _mm256_loadu_pd(r[1] + 4 * k)));
+            acc[2] = _mm256_add_pd(acc[2], _mm256_mul_pd(_mm256_broadcast_sd(&c[2][k].weight), _mm256_loadu_pd(r[2] + 4 * k)));
+            acc[3] = _mm256_add_pd(acc[3], _mm256_mul_pd(_mm256_broadcast_sd(&c[3][k].weight), _mm256_loadu_pd(r[3] + 4 * k)));
+        }
+        for (int j = 0; j < 4; ++j) {
+            for (int32_t k = common; k < n[j]; ++k)
+                acc[j] = _mm256_add_pd(acc[j], _mm256_mul_pd(_mm256_broadcast_sd(&c[j][k].weight), _mm256_loadu_pd(r[j] + 4 * k)));
+            put(x + j, acc[j]);
+        }
+    }
+    for (; x < outputs; ++x) {
+        const FilterContributor* c = w.contributors + static_cast<size_t>(x) * room;
+        const double* r = d + 4 * static_cast<size_t>(w.windowStart[x]);
+        __m256d acc = _mm256_setzero_pd();
+        for (int32_t k = 0; k < w.windowCount[x]; ++k)
+            acc = _mm256_add_pd(acc, _mm256_mul_pd(_mm256_broadcast_sd(&c[k].weight), _mm256_loadu_pd(r + 4 * k)));
+        put(x, acc);
+    }
+    _mm256_zeroupper();
+}
+#endif
+
+}  // namespace
+
 void HorizontalFilterPass(const BITMAPINFOHEADER* source, BITMAPINFOHEADER* destination, double factor,
                           const ResizeFilter& filter, double blur, FilterWorkspace& w)
 {
@@ -842,19 +905,43 @@ void HorizontalFilterPass(const BITMAPINFOHEADER* source, BITMAPINFOHEADER* dest
     const int32_t outputs = destination->biWidth;
     const size_t room = ComputeWindows(w, outputs, sourceWidth, factor, filter, blur);
     const uint32_t bpp = BytesPerPixel(bits);
+#if defined(TOVANREL_HAVE_AVX)
+    const bool wide = UseWideVectors && CanUseAvx();
+#endif
 
     int32_t y = 0;
     while (y < height) {
         const uint8_t* a = PictureRow(source, y);
+        // Runs of single-channel rows: 8-bit indices, or grey 24-bit pixels.
+        auto single = [&](int32_t row) { return bits == 8 || (bits == 24 && IsGreyRow(PictureRow(source, row), sourceWidth)); };
+        const bool aSingle = single(y);
+#if defined(TOVANREL_HAVE_AVX)
+        if (wide && aSingle) {
+            const uint8_t* in[4];
+            uint8_t* out[4];
+            int32_t rows = 1;
+            in[0] = a;
+            out[0] = PictureRow(destination, y);
+            while (rows < 4 && y + rows < height && single(y + rows)) {
+                in[rows] = PictureRow(source, y + rows);
+                out[rows] = PictureRow(destination, y + rows);
+                ++rows;
+            }
+            for (int j = rows; j < 4; ++j) {
+                in[j] = in[rows - 1];
+                out[j] = nullptr;
+            }
+            HorizontalFourRowsAvx(in, bits == 8 ? 1 : 3, sourceWidth, out, bits == 8 ? 1 : 3, outputs, room, w);
+            y += rows;
+            continue;
+        }
+#endif
         const bool hasNext = y + 1 < height;
         const uint8_t* b = hasNext ? PictureRow(source, y + 1) : a;
         uint8_t* outA = PictureRow(destination, y);
         uint8_t* outB = hasNext ? PictureRow(destination, y + 1) : nullptr;
-        if (bits == 8) {
-            HorizontalPairOfRows(a, b, 1, sourceWidth, outA, outB, 1, outputs, room, w);
-            y += 2;
-        } else if (bits == 24 && IsGreyRow(a, sourceWidth) && (!hasNext || IsGreyRow(b, sourceWidth))) {
-            HorizontalPairOfRows(a, b, 3, sourceWidth, outA, outB, 3, outputs, room, w);
+        if (aSingle && (!hasNext || single(y + 1))) {
+            HorizontalPairOfRows(a, b, bits == 8 ? 1 : 3, sourceWidth, outA, outB, bits == 8 ? 1 : 3, outputs, room, w);
             y += 2;
         } else {
             HorizontalColourRow(a, bpp, sourceWidth, outA, outputs, room, w);
