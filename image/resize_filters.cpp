@@ -514,6 +514,21 @@ __attribute__((target("avx"))) void SumRowsAvx(const double* const* rows, const 
     SumRows(rows, c, count, i, lanes, out, spread);
 }
 
+// n contiguous bytes to doubles, sixteen at a time.
+__attribute__((target("avx"))) void BytesToDoublesAvx(const uint8_t* bytes, double* out, size_t n)
+{
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        _mm256_storeu_pd(out + i, _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(v)));
+        _mm256_storeu_pd(out + i + 4, _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_srli_si128(v, 4))));
+        _mm256_storeu_pd(out + i + 8, _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_srli_si128(v, 8))));
+        _mm256_storeu_pd(out + i + 12, _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_srli_si128(v, 12))));
+    }
+    _mm256_zeroupper();
+    for (; i < n; ++i) out[i] = bytes[i];
+}
+
 bool CanUseAvx()
 {
     static const bool usable = [] {
@@ -523,6 +538,17 @@ bool CanUseAvx()
     return usable;
 }
 #endif
+
+void RowBytesToDoubles(const uint8_t* bytes, double* out, size_t n)
+{
+#if defined(TOVANREL_HAVE_AVX)
+    if (UseWideVectors && CanUseAvx()) {
+        BytesToDoublesAvx(bytes, out, n);
+        return;
+    }
+#endif
+    BytesToDoubles(bytes, out, n);
+}
 
 void SumWindowRows(const double* const* rows, const FilterContributor* c, int32_t count, size_t lanes,
                    uint8_t* out, int spread)
@@ -650,7 +676,7 @@ bool VerticalWithRowCache(const BITMAPINFOHEADER* source, BITMAPINFOHEADER* dest
                 if (grey) {
                     if (!GreyRowToDoublesFast(PictureRow(source, p), width, row)) return false;
                 } else {
-                    BytesToDoubles(PictureRow(source, p), row, lanes);
+                    RowBytesToDoubles(PictureRow(source, p), row, lanes);
                 }
                 w.cachedRow[slot] = p;
             }
@@ -835,28 +861,12 @@ void HorizontalColourRow(const uint8_t* src, uint32_t bytesPerPixel, int32_t sou
 namespace {
 
 #if defined(TOVANREL_HAVE_AVX)
-// Four rows of single-channel pixels side by side in 256-bit lanes, four
-// outputs at a time; absent rows (null out) repeat the last one and are not
-// written.
-__attribute__((target("avx"))) void HorizontalFourRowsAvx(const uint8_t* const* in, size_t step,
-                                                           int32_t sourceWidth, uint8_t* const* out, int spread,
-                                                           int32_t outputs, size_t room, const FilterWorkspace& w)
+// Sums of every output over four lanes of doubles per source pixel (d),
+// four outputs at a time; each output's four results go to put(x, v).
+template <typename Put>
+__attribute__((target("avx"))) inline void SumFourLaneWindowsAvx(const double* d, int32_t outputs, size_t room,
+                                                                  const FilterWorkspace& w, Put put)
 {
-    const double* table = ByteToDouble();
-    double* d = w.scratch;
-    for (int32_t p = 0; p < sourceWidth; ++p) {
-        const size_t at = static_cast<size_t>(p) * step;
-        d[4 * p] = table[in[0][at]];
-        d[4 * p + 1] = table[in[1][at]];
-        d[4 * p + 2] = table[in[2][at]];
-        d[4 * p + 3] = table[in[3][at]];
-    }
-    auto put = [&](int32_t x, __m256d acc) {
-        alignas(16) int32_t v[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(v), FinishFour(acc));
-        for (int j = 0; j < 4; ++j)
-            if (out[j]) PutLane(out[j], x, spread, static_cast<uint8_t>(v[j]));
-    };
     int32_t x = 0;
     for (; x + 4 <= outputs; x += 4) {
         const FilterContributor* c[4];
@@ -878,7 +888,9 @@ __attribute__((target("avx"))) void HorizontalFourRowsAvx(const uint8_t* const* 
         for (int j = 0; j < 4; ++j) {
             for (int32_t k = common; k < n[j]; ++k)
                 acc[j] = _mm256_add_pd(acc[j], _mm256_mul_pd(_mm256_broadcast_sd(&c[j][k].weight), _mm256_loadu_pd(r[j] + 4 * k)));
-            put(x + j, acc[j]);
+            alignas(16) int32_t v[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(v), FinishFour(acc[j]));
+            put(x + j, v);
         }
     }
     for (; x < outputs; ++x) {
@@ -887,9 +899,75 @@ __attribute__((target("avx"))) void HorizontalFourRowsAvx(const uint8_t* const* 
         __m256d acc = _mm256_setzero_pd();
         for (int32_t k = 0; k < w.windowCount[x]; ++k)
             acc = _mm256_add_pd(acc, _mm256_mul_pd(_mm256_broadcast_sd(&c[k].weight), _mm256_loadu_pd(r + 4 * k)));
-        put(x, acc);
+        alignas(16) int32_t v[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(v), FinishFour(acc));
+        put(x, v);
     }
     _mm256_zeroupper();
+}
+
+// Four rows of single-channel pixels side by side, one row per lane; absent
+// rows (null out) repeat the last one and are not written.
+__attribute__((target("avx"))) void HorizontalFourRowsAvx(const uint8_t* const* in, size_t step,
+                                                           int32_t sourceWidth, uint8_t* const* out, int spread,
+                                                           int32_t outputs, size_t room, const FilterWorkspace& w)
+{
+    const double* table = ByteToDouble();
+    double* d = w.scratch;
+    for (int32_t p = 0; p < sourceWidth; ++p) {
+        const size_t at = static_cast<size_t>(p) * step;
+        d[4 * p] = table[in[0][at]];
+        d[4 * p + 1] = table[in[1][at]];
+        d[4 * p + 2] = table[in[2][at]];
+        d[4 * p + 3] = table[in[3][at]];
+    }
+    SumFourLaneWindowsAvx(d, outputs, room, w, [&](int32_t x, const int32_t* v) {
+        for (int j = 0; j < 4; ++j)
+            if (out[j]) PutLane(out[j], x, spread, static_cast<uint8_t>(v[j]));
+    });
+}
+
+// One row of three- or four-channel pixels, one channel per lane.
+__attribute__((target("avx"))) void HorizontalColourRowAvx(const uint8_t* src, uint32_t bytesPerPixel,
+                                                            int32_t sourceWidth, uint8_t* out, int32_t outputs,
+                                                            size_t room, const FilterWorkspace& w)
+{
+    const double* table = ByteToDouble();
+    double* d = w.scratch;
+    // Four pixels per sixteen-byte load, each pixel's channels spread into
+    // 32-bit lanes (a 24-bit pixel's fourth lane is 0), while the load stays
+    // inside the row.
+    const size_t rowBytes = static_cast<size_t>(sourceWidth) * bytesPerPixel;
+    const __m128i spread24[4] = {
+        _mm_setr_epi8(0, -1, -1, -1, 1, -1, -1, -1, 2, -1, -1, -1, -1, -1, -1, -1),
+        _mm_setr_epi8(3, -1, -1, -1, 4, -1, -1, -1, 5, -1, -1, -1, -1, -1, -1, -1),
+        _mm_setr_epi8(6, -1, -1, -1, 7, -1, -1, -1, 8, -1, -1, -1, -1, -1, -1, -1),
+        _mm_setr_epi8(9, -1, -1, -1, 10, -1, -1, -1, 11, -1, -1, -1, -1, -1, -1, -1)};
+    int32_t p = 0;
+    for (; static_cast<size_t>(p) * bytesPerPixel + 16 <= rowBytes; p += 4) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + static_cast<size_t>(p) * bytesPerPixel));
+        __m128i lanes[4];
+        if (bytesPerPixel == 4) {
+            lanes[0] = _mm_cvtepu8_epi32(v);
+            lanes[1] = _mm_cvtepu8_epi32(_mm_srli_si128(v, 4));
+            lanes[2] = _mm_cvtepu8_epi32(_mm_srli_si128(v, 8));
+            lanes[3] = _mm_cvtepu8_epi32(_mm_srli_si128(v, 12));
+        } else {
+            for (int j = 0; j < 4; ++j) lanes[j] = _mm_shuffle_epi8(v, spread24[j]);
+        }
+        for (int j = 0; j < 4; ++j) _mm256_storeu_pd(d + 4 * (p + j), _mm256_cvtepi32_pd(lanes[j]));
+    }
+    for (; p < sourceWidth; ++p) {
+        const uint8_t* s = src + static_cast<size_t>(p) * bytesPerPixel;
+        d[4 * p] = table[s[0]];
+        d[4 * p + 1] = table[s[1]];
+        d[4 * p + 2] = table[s[2]];
+        d[4 * p + 3] = bytesPerPixel == 4 ? table[s[3]] : 0.0;
+    }
+    SumFourLaneWindowsAvx(d, outputs, room, w, [&](int32_t x, const int32_t* v) {
+        uint8_t* o = out + static_cast<size_t>(x) * bytesPerPixel;
+        for (uint32_t j = 0; j < bytesPerPixel; ++j) o[j] = static_cast<uint8_t>(v[j]);
+    });
 }
 #endif
 
@@ -944,7 +1022,12 @@ void HorizontalFilterPass(const BITMAPINFOHEADER* source, BITMAPINFOHEADER* dest
             HorizontalPairOfRows(a, b, bits == 8 ? 1 : 3, sourceWidth, outA, outB, bits == 8 ? 1 : 3, outputs, room, w);
             y += 2;
         } else {
-            HorizontalColourRow(a, bpp, sourceWidth, outA, outputs, room, w);
+#if defined(TOVANREL_HAVE_AVX)
+            if (wide)
+                HorizontalColourRowAvx(a, bpp, sourceWidth, outA, outputs, room, w);
+            else
+#endif
+                HorizontalColourRow(a, bpp, sourceWidth, outA, outputs, room, w);
             y += 1;
         }
     }
