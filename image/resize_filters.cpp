@@ -368,15 +368,19 @@ size_t ComputeWindows(FilterWorkspace& w, int32_t outputs, int32_t sourceLength,
     return room;
 }
 
+// Every byte value as a double, for conversions one value at a time.
+struct ByteValues {
+    double value[256];
+    ByteValues()
+    {
+        for (int i = 0; i < 256; ++i) value[i] = i;
+    }
+};
+
 const double* ByteToDouble()
 {
-    static double table[256];
-    static bool filled = false;
-    if (!filled) {
-        for (int i = 0; i < 256; ++i) table[i] = i;
-        filled = true;
-    }
-    return table;
+    static const ByteValues table;
+    return table.value;
 }
 
 // The clamped, rounded channel value of one sum.
