@@ -540,6 +540,23 @@ TEST(RescaleAgainstOracleWide, RowAtATimeWhenWindowsAreTooTallToKeep)
     FilterRowCacheLimit = saved;
 }
 
+TEST(RescaleAgainstOracleWide, UnusualBlurs)
+{
+    // No blur, a negative one (both fall back to the narrowest window) and
+    // one wide enough for every window to cover the whole source.
+    HGLOBAL source = RandomPicture(23, 17, 24, 61);
+    for (double blur : {0.0, -1.5, 1e6, 40.0})
+        for (int filter : {0, 2, 8, 13, 15}) {
+            HGLOBAL fast = RescaleDib(source, 9, 31, filter, blur);
+            HGLOBAL plain = OracleRescaleDib(source, 9, 31, filter, blur);
+            ASSERT_NE(fast, nullptr);
+            EXPECT_TRUE(SameBlockBytes(fast, plain)) << "blur " << blur << " filter " << filter;
+            GlobalFree(fast);
+            GlobalFree(plain);
+        }
+    GlobalFree(source);
+}
+
 TEST(RescaleAgainstOracleWide, PipelineSizeLeaderLikeFrame)
 {
     // 256 x 256 at 25 %, greys with a disc and rings as the leader paints.
