@@ -141,39 +141,6 @@ TEST(AppDataFilePath, UsesThePlatformsApplicationDataFolder)
     EXPECT_EQ(std::string(AppDataFilePath("Tovanrel.ini")), expected + kMakerFolderAndFile);
 }
 
-// Records the keys this program hands the profile functions, and passes the
-// calls on.
-class ProfileCallLog {
-public:
-    ProfileCallLog()
-        : read_(GetModuleHandleA(nullptr), "kernel32.dll", "GetPrivateProfileStringA", reinterpret_cast<void*>(&Read)),
-          write_(GetModuleHandleA(nullptr), "kernel32.dll", "WritePrivateProfileStringA",
-                 reinterpret_cast<void*>(&Write))
-    {
-        current_ = this;
-    }
-    ~ProfileCallLog() { current_ = nullptr; }
-
-    bool active() const { return read_.active() && write_.active(); }
-    std::vector<std::string> reads, writes;
-
-private:
-    static DWORD WINAPI Read(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR out, DWORD size, LPCSTR file)
-    {
-        current_->reads.push_back(std::string(section) + "/" + key + "@" + file);
-        return reinterpret_cast<decltype(&GetPrivateProfileStringA)>(current_->read_.original())(section, key, fallback,
-                                                                                                 out, size, file);
-    }
-    static BOOL WINAPI Write(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file)
-    {
-        current_->writes.push_back(std::string(section) + "/" + key + "=" + value + "@" + file);
-        return reinterpret_cast<decltype(&WritePrivateProfileStringA)>(current_->write_.original())(section, key,
-                                                                                                    value, file);
-    }
-    static inline ProfileCallLog* current_ = nullptr;
-    ScopedImportPatch read_, write_;
-};
-
 // A scratch application-data folder, with or without the maker's folder.
 class SettingsFileTest : public testing::Test {
 protected:

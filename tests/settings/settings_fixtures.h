@@ -60,15 +60,16 @@ private:
     HWND window_ = nullptr;
 };
 
-// Makes SHGetPathFromIDListA in this program answer with a chosen folder
-// (or fail), and optionally SHGetSpecialFolderLocation fail, and watches the
-// item lists handed out and freed through the shell allocator.
+// Makes the application-data folder of a module (this program by default,
+// or the loaded plug-in) a chosen folder, or not locatable, by patching its
+// shell imports, and watches the item lists handed out and freed through the
+// shell allocator.
 class ShellFolderPatch {
 public:
-    explicit ShellFolderPatch(std::string folder) : folder_(std::move(folder))
+    explicit ShellFolderPatch(std::string folder, HMODULE self = GetModuleHandleA(nullptr))
+        : folder_(std::move(folder))
     {
         current_ = this;
-        HMODULE self = GetModuleHandleA(nullptr);
         location_.reset(new ScopedImportPatch(self, "shell32.dll", "SHGetSpecialFolderLocation",
                                               reinterpret_cast<void*>(&FakeLocation)));
         path_.reset(
@@ -154,6 +155,39 @@ private:
     int locationCalls_ = 0, pathCalls_ = 0, heldAllocators_ = 0;
     std::vector<void*> live_;
     std::unique_ptr<ScopedImportPatch> location_, path_, malloc_;
+};
+
+// Records the keys a module (this program by default) hands the profile
+// functions, and passes the calls on.
+class ProfileCallLog {
+public:
+    explicit ProfileCallLog(HMODULE module = GetModuleHandleA(nullptr))
+        : read_(module, "kernel32.dll", "GetPrivateProfileStringA", reinterpret_cast<void*>(&Read)),
+          write_(module, "kernel32.dll", "WritePrivateProfileStringA",
+                 reinterpret_cast<void*>(&Write))
+    {
+        current_ = this;
+    }
+    ~ProfileCallLog() { current_ = nullptr; }
+
+    bool active() const { return read_.active() && write_.active(); }
+    std::vector<std::string> reads, writes;
+
+private:
+    static DWORD WINAPI Read(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR out, DWORD size, LPCSTR file)
+    {
+        current_->reads.push_back(std::string(section) + "/" + key + "@" + file);
+        return reinterpret_cast<decltype(&GetPrivateProfileStringA)>(current_->read_.original())(section, key, fallback,
+                                                                                                 out, size, file);
+    }
+    static BOOL WINAPI Write(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file)
+    {
+        current_->writes.push_back(std::string(section) + "/" + key + "=" + value + "@" + file);
+        return reinterpret_cast<decltype(&WritePrivateProfileStringA)>(current_->write_.original())(section, key,
+                                                                                                    value, file);
+    }
+    static inline ProfileCallLog* current_ = nullptr;
+    ScopedImportPatch read_, write_;
 };
 
 // A fresh folder under the temporary folder, removed with all it holds.
