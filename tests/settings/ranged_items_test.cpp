@@ -98,22 +98,4 @@ INSTANTIATE_TEST_SUITE_P(Cases, RangedWrite, testing::Values(
     WriteCase{"-50,50,0", INT_MIN, "-50"}, WriteCase{nullptr, 150, "100"}, WriteCase{"", -1, "0"},
     WriteCase{"junk", 42, "42"}));
 
-TEST(RangedItems, WorkWithTheRangesOfTheSettingsDialog)
-{
-    // All four edits side by side: each follows its own up-down.
-    RangedItemsWindow window;
-    window.addItem(101, "64,256,64");
-    window.addItem(102, "64,256,64");
-    window.addItem(103, "1,9,9");
-    window.addItem(106, "1,100,8");
-    SetRangedItemValue(window.handle(), 101, 1000);
-    SetRangedItemValue(window.handle(), 102, 10);
-    SetRangedItemValue(window.handle(), 103, 5);
-    SetRangedItemValue(window.handle(), 106, 500);
-    EXPECT_EQ(window.text(101), "256");
-    EXPECT_EQ(window.text(102), "64");
-    EXPECT_EQ(window.text(103), "5");
-    EXPECT_EQ(window.text(106), "100");
-}
-
 }  // namespace

@@ -230,25 +230,14 @@ protected:
         window_.addItem(101, "64,256,64", "64");
         window_.addItem(102, "64,256,64", "64");
         window_.addItem(103, "1,9,9", "9");
-        window_.addItem(106, delayRange(), delayDefault());
+        window_.addItem(106, "1,1000,80", "80");
     }
-    virtual const char* delayRange() const { return "1,1000,80"; }
-    virtual const char* delayDefault() const { return "80"; }
     std::string edits() const
     {
         return window_.text(101) + " " + window_.text(102) + " " + window_.text(103) + " " + window_.text(106);
     }
     RangedItemsWindow window_;
 };
-
-TEST_F(SettingsHookTest, LoadWithoutAFileKeepsTheDefaults)
-{
-    LoadSettingsHook(window_.handle());
-    EXPECT_EQ(edits(), "64 64 9 80");
-    makeMakerFolder();
-    LoadSettingsHook(window_.handle());
-    EXPECT_EQ(edits(), "64 64 9 80");
-}
 
 TEST_F(SettingsHookTest, LoadReadsTheKeysInOrderFromTheFile)
 {
@@ -292,25 +281,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, SettingsLoadClamps, testing::Values(
     StoredCase{"[PlugIn]\r\nScreenWidth=\r\n[Other]\r\nScreenDepth=100\r\n", "64 64 9 80"},
     StoredCase{"[plugin]\r\nscreenwidth=100\r\n", "100 64 9 80"}));
 
-class SettingsHookPaletteHost : public SettingsHookTest {
-protected:
-    const char* delayRange() const override { return "1,100,8"; }
-    const char* delayDefault() const override { return "8"; }
-};
-
-TEST_F(SettingsHookPaletteHost, StoredDelayIsClampedToTheNarrowerRange)
-{
-    LoadSettingsHook(window_.handle());
-    EXPECT_EQ(edits(), "64 64 9 8");
-    makeMakerFolder();
-    WriteWholeFile(settingsFile_, "[PlugIn]\r\nDelay=500\r\n");
-    LoadSettingsHook(window_.handle());
-    EXPECT_EQ(edits(), "64 64 9 100");
-    WriteWholeFile(settingsFile_, "[PlugIn]\r\nDelay=80\r\n");
-    LoadSettingsHook(window_.handle());
-    EXPECT_EQ(edits(), "64 64 9 80");
-}
-
 TEST_F(SettingsHookTest, SaveWritesTheFourKeysAsPlainDecimals)
 {
     makeMakerFolder();
@@ -332,52 +302,6 @@ TEST_F(SettingsHookTest, SaveWritesTheFourKeysAsPlainDecimals)
               "[PlugIn]\r\nScreenWidth=64\r\nScreenDepth=256\r\nDelay=1\r\nStartNumber=1\r\n");
     EXPECT_EQ(shell_.liveItemLists(), 0u);
     EXPECT_EQ(shell_.heldAllocators(), 0);
-}
-
-TEST_F(SettingsHookTest, SavedSettingsLoadBack)
-{
-    makeMakerFolder();
-    window_.setText(101, "77");
-    window_.setText(102, "255");
-    window_.setText(103, "3");
-    window_.setText(106, "999");
-    SaveSettingsHook(window_.handle());
-
-    RangedItemsWindow next;
-    next.addItem(101, "64,256,64", "64");
-    next.addItem(102, "64,256,64", "64");
-    next.addItem(103, "1,9,9", "9");
-    next.addItem(106, "1,100,8", "8");
-    LoadSettingsHook(next.handle());
-    EXPECT_EQ(next.text(101) + " " + next.text(102) + " " + next.text(103) + " " + next.text(106), "77 255 3 100");
-}
-
-TEST_F(SettingsHookTest, SaveWithoutTheMakersFolderWritesNothing)
-{
-    window_.setText(101, "200");
-    SaveSettingsHook(window_.handle());
-    EXPECT_FALSE(FileExists(makerFolder_));
-    // Nothing anywhere else in the scratch application-data folder either.
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((scratch_.path() + "\\*").c_str(), &found);
-    ASSERT_NE(search, INVALID_HANDLE_VALUE);
-    int entries = 0;
-    do {
-        if (std::strcmp(found.cFileName, ".") && std::strcmp(found.cFileName, "..")) ++entries;
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    EXPECT_EQ(entries, 0);
-}
-
-TEST_F(SettingsHookTest, SaveWithoutAnApplicationDataFolderWritesNothing)
-{
-    ProfileCallLog log;
-    shell_.failLocation(true);
-    SaveSettingsHook(window_.handle());
-    LoadSettingsHook(window_.handle());
-    EXPECT_TRUE(log.writes.empty());
-    EXPECT_TRUE(log.reads.empty());
-    EXPECT_EQ(edits(), "64 64 9 80");
 }
 
 }  // namespace
