@@ -1,6 +1,7 @@
 #include "tests/ui/skin_test_support.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 
 namespace skin_test {
@@ -13,10 +14,14 @@ const COLORREF kTestColours[] = {Face, Shadow, Text, Highlight, DarkShadow};
 COLORREF g_savedColours[5];
 bool g_saved = false;
 
-// Every test in the program paints with the distinct colours.
+// Every test in the program paints with the distinct colours, except when it
+// makes pictures of the dialog, which should show the system's own colours.
 class TestColoursEnvironment : public testing::Environment {
 public:
-    void SetUp() override { InstallTestColours(); }
+    void SetUp() override
+    {
+        if (!std::getenv("SKIN_PICTURE_DIR")) InstallTestColours();
+    }
     void TearDown() override { RestoreSystemColours(); }
 };
 testing::Environment* const g_environment =
@@ -82,11 +87,39 @@ COLORREF Canvas::at(int x, int y) const
     return RGB(p[2], p[1], p[0]);
 }
 
-void Canvas::copyFromWindow(HWND window)
+void Canvas::copyFromWindow(HWND window, bool wholeWindow)
 {
-    HDC windowDc = GetDC(window);
+    HDC windowDc = wholeWindow ? GetWindowDC(window) : GetDC(window);
     BitBlt(dc_, 0, 0, width_, height_, windowDc, 0, 0, SRCCOPY);
     ReleaseDC(window, windowDc);
+}
+
+void Canvas::copyFrom(const Canvas& source, const RECT& part)
+{
+    BitBlt(dc_, 0, 0, part.right - part.left, part.bottom - part.top, source.dc(), part.left, part.top,
+           SRCCOPY);
+}
+
+bool Canvas::writeBmp(const std::string& path) const
+{
+    GdiFlush();
+    const DWORD imageBytes = DWORD(stride_) * height_;
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    file.bfSize = file.bfOffBits + imageBytes;
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof info;
+    info.biWidth = width_;
+    info.biHeight = height_;  // bottom-up, the form every reader takes
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biSizeImage = imageBytes;
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out) return false;
+    bool ok = std::fwrite(&file, sizeof file, 1, out) == 1 && std::fwrite(&info, sizeof info, 1, out) == 1;
+    for (int y = height_ - 1; ok && y >= 0; --y) ok = std::fwrite(bits_ + y * stride_, stride_, 1, out) == 1;
+    return std::fclose(out) == 0 && ok;
 }
 
 void PixelModel::set(int x, int y, COLORREF c)

@@ -44,8 +44,13 @@ public:
     int height() const { return height_; }
     void fill(COLORREF colour);
     COLORREF at(int x, int y) const;
-    // Copies a window's client pixels (as its own paint left them).
-    void copyFromWindow(HWND window);
+    // Copies a window's pixels as its own paint left them: the client area,
+    // or the whole window with its frame and children.
+    void copyFromWindow(HWND window, bool wholeWindow = false);
+    // Copies a rectangle of another canvas to (0, 0).
+    void copyFrom(const Canvas& source, const RECT& part);
+    // Writes a 24-bit BMP file; false when the file cannot be written.
+    bool writeBmp(const std::string& path) const;
 
 private:
     int width_, height_, stride_;
