@@ -7,6 +7,7 @@
 #include <initializer_list>
 
 #include "render/gdi_scoped.h"
+#include "resources/resource_ids.h"
 
 namespace {
 
@@ -104,8 +105,8 @@ ButtonLook ButtonLookForStyle(int32_t skinStyle)
 void ApplyButtonSkinHook(HWND dialog, int32_t skinStyle)
 {
     SetButtonSkinStyle(skinStyle);
-    // OK, Cancel, Help, Test; a missing button is simply left out.
-    for (int id : {IDOK, IDCANCEL, 9, 105}) SkinButton(dialog, id);
+    // In this order; a missing button is simply left out.
+    for (int id : {IDOK, IDCANCEL, IDC_HELP_BUTTON, IDC_TEST}) SkinButton(dialog, id);
 }
 
 int SkinButton(HWND dialog, int controlId)

@@ -113,6 +113,17 @@ TEST(SkinButton, StyleZeroChangesNothing)
 
 class SkinInstall : public testing::TestWithParam<int32_t> {};
 
+// Controls whose style changed, in order.
+std::vector<int> g_restyled;
+
+LRESULT CALLBACK RecordRestyles(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && message->message == WM_STYLECHANGED && message->wParam == WPARAM(GWL_STYLE))
+        g_restyled.push_back(GetDlgCtrlID(message->hwnd));
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 TEST_P(SkinInstall, MakesTheFourButtonsOwnerDrawnWithTheNewProcedure)
 {
     SkinStyleScope scope;
@@ -121,8 +132,12 @@ TEST_P(SkinInstall, MakesTheFourButtonsOwnerDrawnWithTheNewProcedure)
     for (int i = 0; i < 4; ++i) before[i] = Take(parent.button(kPushButtonIds[i]));
     const Snapshot preview = Take(parent.button(104));
 
+    g_restyled.clear();
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, &RecordRestyles, nullptr, GetCurrentThreadId());
     ApplyButtonSkinHook(parent.get(), GetParam());
+    UnhookWindowsHookEx(hook);
     EXPECT_EQ(ButtonSkinStyle(), GetParam());
+    EXPECT_EQ(g_restyled, (std::vector<int>{IDOK, IDCANCEL, 9, 105})) << "skinned in this order";
     for (int i = 0; i < 4; ++i) {
         SCOPED_TRACE(testing::Message() << "button " << kPushButtonIds[i]);
         const Snapshot after = Take(parent.button(kPushButtonIds[i]));
