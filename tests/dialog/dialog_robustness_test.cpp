@@ -15,13 +15,14 @@ namespace {
 // nested build, end the dialog or ask for help; the preview goes on.
 TEST(Reentrancy, CommandsDuringABuildAreIgnored)
 {
+    SKIP_WITHOUT_PIPELINE();
     for (bool ok : {false, true}) {
         TestHost host;
         GdiObjectWatch gdi(host.module());
         int previewObjectsMade = -1;
         host.duringCall = [&](TestHost&, HostCall& call) {
             if (call.operation != HostOpAddImage || call.frameRecord()->index != 3) return;
-            HWND dialog = call.frameRecord() ? host.dialog() : nullptr;
+            HWND dialog = host.dialog();
             for (int id : {IDOK, IDCANCEL, IDC_TEST, IDC_HELP_BUTTON}) {
                 SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
                 PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
@@ -99,6 +100,7 @@ TEST(FailingPipeline, GdiFailuresLeaveNothingBehind)
 // global block or lock behind, and the counts do not grow between builds.
 TEST(Resources, NoGrowthAcrossBuildsAndPreviewTicks)
 {
+    SKIP_WITHOUT_PIPELINE();
     TestHost host;
     GdiObjectWatch gdi(host.module());
     GlobalMemoryWatch memory(host.module());

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "render/frame_pipeline.h"
 #include "tests/support/resource_watch.h"
 
 TestHost* TestHost::current_ = nullptr;
@@ -71,6 +72,16 @@ const BITMAPINFOHEADER* HostCall::frameHeader() const
 std::string HostCall::text() const
 {
     return record.empty() ? std::string() : std::string(reinterpret_cast<const char*>(record.data()));
+}
+
+bool PipelineMakesFrames()
+{
+    const RECT rect = {0, 0, 64, 64};
+    int32_t number = 9, angle = 360, more = 0;
+    HGLOBAL frame = RenderLeaderFrame(&rect, &number, &angle, 6, 9, &more);
+    if (!frame) return false;
+    GlobalFree(frame);
+    return true;
 }
 
 void PumpMessagesFor(DWORD milliseconds)
