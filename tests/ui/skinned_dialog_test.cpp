@@ -93,6 +93,7 @@ TEST_P(SkinnedDialog, OkStillBuilds)
     EXPECT_EQ(operations.front(), HostOpBuildStarting);
     EXPECT_EQ(operations.back(), HostOpFinish);
     EXPECT_EQ(host.callsOf(HostOpNewFile).size(), 1u);
+    EXPECT_EQ(host.callsOf(HostOpAddImage).size(), 120u) << "starting number 1: numbers 1 and 0";
     EXPECT_EQ(host.callsOf(HostOpAddComment).size(), 1u);
     EXPECT_EQ(operations, unskinned);
 }
