@@ -1,8 +1,80 @@
-// Placeholder until the frame pipeline lands: no frame, the countdown ends.
+// One finished frame from the countdown's state: paint at four times the size
+// on an offscreen 24-bit surface, move the pixels into a packed DIB, reduce it
+// to 25 % and, when the host wants palette images, make it 8-bit grey. Every
+// block, surface and GDI object of a call is released before it returns; only
+// the rings' and crosshair's pixels are kept between calls (see leader_overlay.h).
 #include "render/frame_pipeline.h"
 
-HGLOBAL RenderLeaderFrame(const RECT*, int32_t*, int32_t*, int32_t, int32_t, int32_t* more)
+#include "image/grey_reduce.h"
+#include "image/rescale.h"
+#include "plugin/module_state.h"
+#include "render/frame_routes.h"
+#include "render/leader_layers.h"
+#include "render/leader_overlay.h"
+#include "render/leader_painter.h"
+#include "render/render_target.h"
+
+namespace {
+
+constexpr int32_t ReducePercent = 25;  // the surface is 4x the frame each way
+constexpr int32_t RescalerChoosesFilter = 0;
+
+}  // namespace
+
+int PaintRenderTargetBy(FrameRoute route, RenderTarget* target, int32_t* number, int32_t* angle,
+                        int32_t step, int32_t resetNumber)
 {
-    *more = 0;
-    return nullptr;
+    if (route == FrameRoute::Plain)
+        return PaintLeaderFrame(target->memoryDc, &target->rect, number, angle, step, resetNumber);
+
+    PaintLeaderUnderlay(target->memoryDc, &target->rect, *number, *angle);
+    const std::vector<OverlayRun>* overlay =
+        CachedLeaderOverlay(target->rect.right, target->rect.bottom);
+    if (overlay) {
+        GdiFlush();
+        StampLeaderOverlay(static_cast<uint8_t*>(target->pixels), *overlay);
+    } else {
+        PaintLeaderOverlay(target->memoryDc, &target->rect);
+    }
+    return StepLeaderCounter(number, angle, step, resetNumber);
+}
+
+HGLOBAL RenderLeaderFrameBy(FrameRoute route, const RECT* rect, int32_t* number, int32_t* angle,
+                            int32_t step, int32_t resetNumber, int32_t* more)
+{
+    RenderTarget target = {};
+    *more = 1;
+    const int32_t width = static_cast<int32_t>(static_cast<uint32_t>(rect->right - rect->left) << 2);
+    const int32_t height = static_cast<int32_t>(static_cast<uint32_t>(rect->bottom - rect->top) << 2);
+    if (!CreateRenderTarget(width, height, &target)) {
+        FinishRenderTarget(&target, 0);
+        return nullptr;
+    }
+    GdiFlush();
+    SetMapMode(target.memoryDc, MM_TEXT);
+    *more = PaintRenderTargetBy(route, &target, number, angle, step, resetNumber);
+    GdiFlush();
+    FinishRenderTarget(&target, KeepRenderTargetBlock);
+
+    HGLOBAL small = RescaleDibPercent(target.block, ReducePercent, ReducePercent, RescalerChoosesFilter);
+    if (!small) {
+        FinishRenderTarget(&target, 0);
+        return nullptr;
+    }
+    GlobalFree(target.block);
+    HGLOBAL frame = small;
+
+    if (HostWantsPaletteImages()) {
+        if (HGLOBAL reduced = ReduceToGrey8(frame)) {
+            GlobalFree(frame);
+            frame = reduced;
+        }
+    }
+    return frame;
+}
+
+HGLOBAL RenderLeaderFrame(const RECT* rect, int32_t* number, int32_t* angle, int32_t step,
+                          int32_t resetNumber, int32_t* more)
+{
+    return RenderLeaderFrameBy(FrameRoute::KeptOverlay, rect, number, angle, step, resetNumber, more);
 }

@@ -13,6 +13,17 @@ void Patch(std::vector<std::unique_ptr<ScopedImportPatch>>& patches, HMODULE mod
         std::make_unique<ScopedImportPatch>(module, dll, name, reinterpret_cast<void*>(hook)));
 }
 
+// The system's own function. The hooks must not call through the watched
+// module's import table: when that module is the test program itself (the
+// plug-in's code linked in statically), the patched entry would lead straight
+// back into the hook.
+template <typename F>
+F* Real(const char* dll, const char* name)
+{
+    return reinterpret_cast<F*>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(dll), name)));
+}
+#define REAL(dll, function) (*[] { static auto* f = Real<decltype(function)>(dll, #function); return f; }())
+
 }  // namespace
 
 GlobalMemoryWatch::GlobalMemoryWatch(HMODULE module)
@@ -37,7 +48,7 @@ HGLOBAL WINAPI GlobalMemoryWatch::Alloc(UINT flags, SIZE_T bytes)
     if (w->failAllocAt_ > 0 &&
         (w->allocCalls_ == w->failAllocAt_ || (w->failAllocsFrom_ && w->allocCalls_ > w->failAllocAt_)))
         return nullptr;
-    HGLOBAL block = GlobalAlloc(flags, bytes);
+    HGLOBAL block = REAL("kernel32.dll", GlobalAlloc)(flags, bytes);
     if (block) w->live_.insert(block);
     return block;
 }
@@ -45,7 +56,7 @@ HGLOBAL WINAPI GlobalMemoryWatch::Alloc(UINT flags, SIZE_T bytes)
 HGLOBAL WINAPI GlobalMemoryWatch::Free(HGLOBAL block)
 {
     current_->live_.erase(block);
-    return GlobalFree(block);
+    return REAL("kernel32.dll", GlobalFree)(block);
 }
 
 LPVOID WINAPI GlobalMemoryWatch::Lock(HGLOBAL block)
@@ -53,7 +64,7 @@ LPVOID WINAPI GlobalMemoryWatch::Lock(HGLOBAL block)
     GlobalMemoryWatch* w = current_;
     ++w->lockCalls_;
     if (w->failLockAt_ > 0 && w->lockCalls_ == w->failLockAt_) return nullptr;
-    LPVOID p = GlobalLock(block);
+    LPVOID p = REAL("kernel32.dll", GlobalLock)(block);
     if (p) ++w->heldLocks_;
     return p;
 }
@@ -61,7 +72,7 @@ LPVOID WINAPI GlobalMemoryWatch::Lock(HGLOBAL block)
 BOOL WINAPI GlobalMemoryWatch::Unlock(HGLOBAL block)
 {
     --current_->heldLocks_;
-    return GlobalUnlock(block);
+    return REAL("kernel32.dll", GlobalUnlock)(block);
 }
 
 // The hooked GDI and USER functions: each creation is tracked, each deletion untracked.
@@ -72,41 +83,41 @@ struct GdiHooks {
         if (handle) GdiObjectWatch::Track(handle);
         return handle;
     }
-    static HBRUSH WINAPI SolidBrush(COLORREF c) { return GdiObjectWatch::Failing() ? nullptr : Made(CreateSolidBrush(c)); }
-    static HPEN WINAPI Pen(int style, int width, COLORREF c) { return GdiObjectWatch::Failing() ? nullptr : Made(CreatePen(style, width, c)); }
+    static HBRUSH WINAPI SolidBrush(COLORREF c) { return GdiObjectWatch::Failing() ? nullptr : Made(REAL("gdi32.dll", CreateSolidBrush)(c)); }
+    static HPEN WINAPI Pen(int style, int width, COLORREF c) { return GdiObjectWatch::Failing() ? nullptr : Made(REAL("gdi32.dll", CreatePen)(style, width, c)); }
     static HFONT WINAPI FontA(int h, int w, int e, int o, int wt, DWORD i, DWORD u, DWORD s, DWORD cs,
                               DWORD op, DWORD cp, DWORD q, DWORD pf, LPCSTR face)
     {
-        return GdiObjectWatch::Failing() ? nullptr : Made(CreateFontA(h, w, e, o, wt, i, u, s, cs, op, cp, q, pf, face));
+        return GdiObjectWatch::Failing() ? nullptr : Made(REAL("gdi32.dll", CreateFontA)(h, w, e, o, wt, i, u, s, cs, op, cp, q, pf, face));
     }
-    static HFONT WINAPI FontIndirectA(const LOGFONTA* lf) { return GdiObjectWatch::Failing() ? nullptr : Made(CreateFontIndirectA(lf)); }
-    static HRGN WINAPI RectRgn(int l, int t, int r, int b) { return GdiObjectWatch::Failing() ? nullptr : Made(CreateRectRgn(l, t, r, b)); }
-    static HRGN WINAPI RectRgnIndirect(const RECT* r) { return GdiObjectWatch::Failing() ? nullptr : Made(CreateRectRgnIndirect(r)); }
-    static HDC WINAPI CompatibleDC(HDC dc) { return GdiObjectWatch::Failing() ? nullptr : Made(CreateCompatibleDC(dc)); }
-    static HBITMAP WINAPI CompatibleBitmap(HDC dc, int w, int h) { return GdiObjectWatch::Failing() ? nullptr : Made(CreateCompatibleBitmap(dc, w, h)); }
+    static HFONT WINAPI FontIndirectA(const LOGFONTA* lf) { return GdiObjectWatch::Failing() ? nullptr : Made(REAL("gdi32.dll", CreateFontIndirectA)(lf)); }
+    static HRGN WINAPI RectRgn(int l, int t, int r, int b) { return GdiObjectWatch::Failing() ? nullptr : Made(REAL("gdi32.dll", CreateRectRgn)(l, t, r, b)); }
+    static HRGN WINAPI RectRgnIndirect(const RECT* r) { return GdiObjectWatch::Failing() ? nullptr : Made(REAL("gdi32.dll", CreateRectRgnIndirect)(r)); }
+    static HDC WINAPI CompatibleDC(HDC dc) { return GdiObjectWatch::Failing() ? nullptr : Made(REAL("gdi32.dll", CreateCompatibleDC)(dc)); }
+    static HBITMAP WINAPI CompatibleBitmap(HDC dc, int w, int h) { return GdiObjectWatch::Failing() ? nullptr : Made(REAL("gdi32.dll", CreateCompatibleBitmap)(dc, w, h)); }
     static HBITMAP WINAPI DIBitmap(HDC dc, const BITMAPINFOHEADER* h, DWORD init, const void* bits, const BITMAPINFO* bmi, UINT usage)
     {
-        return GdiObjectWatch::Failing() ? nullptr : Made(CreateDIBitmap(dc, h, init, bits, bmi, usage));
+        return GdiObjectWatch::Failing() ? nullptr : Made(REAL("gdi32.dll", CreateDIBitmap)(dc, h, init, bits, bmi, usage));
     }
     static HBITMAP WINAPI DIBSection(HDC dc, const BITMAPINFO* bmi, UINT usage, void** bits, HANDLE section, DWORD offset)
     {
-        return GdiObjectWatch::Failing() ? nullptr : Made(CreateDIBSection(dc, bmi, usage, bits, section, offset));
+        return GdiObjectWatch::Failing() ? nullptr : Made(REAL("gdi32.dll", CreateDIBSection)(dc, bmi, usage, bits, section, offset));
     }
-    static HDC WINAPI GetDCHook(HWND w) { return Made(GetDC(w)); }
+    static HDC WINAPI GetDCHook(HWND w) { return Made(REAL("user32.dll", GetDC)(w)); }
     static int WINAPI ReleaseDCHook(HWND w, HDC dc)
     {
         GdiObjectWatch::Untrack(dc);
-        return ReleaseDC(w, dc);
+        return REAL("user32.dll", ReleaseDC)(w, dc);
     }
     static BOOL WINAPI DeleteObjectHook(HGDIOBJ o)
     {
         GdiObjectWatch::Untrack(o);
-        return DeleteObject(o);
+        return REAL("gdi32.dll", DeleteObject)(o);
     }
     static BOOL WINAPI DeleteDCHook(HDC dc)
     {
         GdiObjectWatch::Untrack(dc);
-        return DeleteDC(dc);
+        return REAL("gdi32.dll", DeleteDC)(dc);
     }
 };
 

@@ -1,0 +1,149 @@
+// The countdown leader painter: one frame on any device context, from the
+// bottom layer up, then one step of the counter. Every object made here is
+// deleted before return and the entry pen, brush and font are selected back,
+// also when a creation fails (the frame then goes on without that object).
+#include "render/leader_painter.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "render/gdi_scoped.h"
+#include "render/leader_layers.h"
+
+namespace {
+
+// Greys of the leader (R = G = B, so COLORREF and RGB read alike).
+constexpr COLORREF FirstFrameBackground = RGB(128, 128, 128);  // angle 360: one flat field
+constexpr COLORREF Background = RGB(200, 200, 200);           // the light wedge
+constexpr COLORREF SweepGrey = RGB(128, 128, 128);            // the dark sector
+constexpr COLORREF NumberGrey = RGB(224, 224, 224);
+constexpr COLORREF RingGrey = RGB(240, 240, 240);
+constexpr COLORREF CrosshairGrey = RGB(96, 96, 96);
+
+constexpr int RingPenWidth = 8;        // surface pixels: 2 in the delivered frame
+constexpr int CrosshairPenWidth = 4;   // 1 in the delivered frame
+constexpr int RingMargin = 16;         // m = smaller side - 16
+constexpr int RingGap = 16;            // between the inner and the outer ring
+constexpr int NumberWeight = 700;      // bold
+constexpr const char* NumberFace = "ARIAL";
+
+constexpr double RadiansPerDegree = 0.017453292519943295;
+
+struct FrameGeometry {
+    int cx, cy;  // centre
+    int e;       // larger side: half the sweep square's side
+    int m;       // smaller side less the margin: sizes the number and rings
+};
+
+FrameGeometry MeasureFrame(const RECT* rect)
+{
+    const int w = rect->right - rect->left;
+    const int h = rect->bottom - rect->top;
+    FrameGeometry g;
+    g.cx = rect->left + w / 2;
+    g.cy = rect->top + h / 2;
+    g.e = w > h ? w : h;
+    g.m = (w < h ? w : h) - RingMargin;
+    return g;
+}
+
+// A positive height asks for that cell height; small frames get a relatively
+// larger number. Zero or negative heights are passed on as they come.
+int NumberFontHeight(int m) { return m > 128 ? m - 96 : m - 24; }
+
+}  // namespace
+
+void RotatePoint(POINT* point, POINT centre, int32_t degrees)
+{
+    const double theta = degrees * RadiansPerDegree;
+    const double c = std::cos(theta);
+    const double s = std::sin(theta);
+    const double dx = static_cast<double>(point->x) - centre.x;
+    const double dy = static_cast<double>(point->y) - centre.y;
+    // Conversion to an integer truncates toward zero.
+    point->x = centre.x + static_cast<LONG>(dx * c - dy * s);
+    point->y = centre.y + static_cast<LONG>(dx * s + dy * c);
+}
+
+void PaintLeaderUnderlay(HDC dc, const RECT* rect, int32_t number, int32_t angle)
+{
+    const FrameGeometry g = MeasureFrame(rect);
+
+    {
+        // Filled without selecting the brush.
+        GdiBrush brush(CreateSolidBrush(angle == 360 ? FirstFrameBackground : Background));
+        FillRect(dc, rect, brush.get());
+    }
+
+    {
+        // A pie's arc runs counterclockwise from the first radial (12 o'clock)
+        // to E, which lies (360 - angle) degrees clockwise of it: the sector
+        // covers `angle` degrees and the background shows in the wedge.
+        SelectionScope noOutline(dc, GetStockObject(NULL_PEN));
+        GdiBrush brush(CreateSolidBrush(SweepGrey));
+        SelectionScope fill(dc, brush.get());
+        POINT end = {g.cx, g.cy - g.e};
+        RotatePoint(&end, POINT{g.cx, g.cy}, 360 - angle);
+        Pie(dc, g.cx - g.e, g.cy - g.e, g.cx + g.e, g.cy + g.e, g.cx, 0, end.x, end.y);
+    }
+
+    {
+        GdiFont font(CreateFontA(NumberFontHeight(g.m), 0, 0, 0, NumberWeight, FALSE, FALSE, FALSE,
+                                 ANSI_CHARSET, 0, 0, 0, 0, NumberFace));
+        SelectionScope useFont(dc, font.get());
+        SetTextColor(dc, NumberGrey);
+        SetBkMode(dc, TRANSPARENT);
+        char text[16];
+        std::snprintf(text, sizeof text, "%d", static_cast<int>(number));
+        RECT box = *rect;
+        DrawTextA(dc, text, -1, &box, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+    }
+}
+
+bool PaintLeaderOverlay(HDC dc, const RECT* rect)
+{
+    bool allMade = true;
+    const FrameGeometry g = MeasureFrame(rect);
+
+    {
+        SelectionScope hollow(dc, GetStockObject(NULL_BRUSH));
+        GdiPen pen(CreatePen(PS_SOLID, RingPenWidth, RingGrey));
+        SelectionScope usePen(dc, pen.get());
+        allMade = allMade && pen;
+        int r = g.m / 3 + 4;
+        Ellipse(dc, g.cx - r, g.cy - r, g.cx + r, g.cy + r);
+        r += RingGap;
+        Ellipse(dc, g.cx - r, g.cy - r, g.cx + r, g.cy + r);
+    }
+
+    {
+        GdiPen pen(CreatePen(PS_SOLID, CrosshairPenWidth, CrosshairGrey));
+        SelectionScope usePen(dc, pen.get());
+        allMade = allMade && pen;
+        MoveToEx(dc, rect->left, g.cy, nullptr);
+        LineTo(dc, rect->right, g.cy);
+        MoveToEx(dc, g.cx, rect->top, nullptr);
+        LineTo(dc, g.cx, rect->bottom);
+    }
+    return allMade;
+}
+
+int StepLeaderCounter(int32_t* number, int32_t* angle, int32_t step, int32_t resetNumber)
+{
+    // Wrapping arithmetic: out-of-range values step without undefined behaviour.
+    *angle = static_cast<int32_t>(static_cast<uint32_t>(*angle) - static_cast<uint32_t>(step));
+    if (*angle > 0) return 1;
+    *angle = 360;
+    *number = static_cast<int32_t>(static_cast<uint32_t>(*number) - 1u);
+    if (*number >= 0) return 1;
+    *number = resetNumber;
+    return 0;
+}
+
+int PaintLeaderFrame(HDC dc, const RECT* rect, int32_t* number, int32_t* angle, int32_t step,
+                     int32_t resetNumber)
+{
+    PaintLeaderUnderlay(dc, rect, *number, *angle);
+    PaintLeaderOverlay(dc, rect);
+    return StepLeaderCounter(number, angle, step, resetNumber);
+}

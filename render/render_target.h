@@ -1,0 +1,30 @@
+// The offscreen 24-bit GDI surface the frame pipeline paints on: a DIB
+// section made from a packed DIB's own header, so that the painted pixels
+// pass into the block in one straight move when the target is finished.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// Zeroed before use; owned by whoever declares it.
+struct RenderTarget {
+    HGLOBAL block;              // packed DIB describing the surface; holds its pixels once finished
+    BITMAPINFOHEADER* header;   // the locked block, while locked
+    HBITMAP section;            // DIB section made from header
+    HGDIOBJ previousBitmap;     // what the memory DC held before the section
+    void* pixels;               // the section's pixel memory
+    HDC memoryDc;               // compatible with the screen
+    HDC screenDc;               // GetDC(nullptr)
+    RECT rect;                  // (0, 0, width, height)
+};
+
+// Returns 1 with the surface ready (one logical unit per pixel, y down), or 0
+// after finishing the target with its block discarded.
+int CreateRenderTarget(int32_t width, int32_t height, RenderTarget* target);
+
+// Flushes drawing, copies the pixels into the block and releases every GDI
+// object. Bit 0 of flags keeps the block in target->block for the caller;
+// otherwise it is freed. Always returns 1; a second finish is harmless.
+constexpr uint32_t KeepRenderTargetBlock = 0x1;
+int FinishRenderTarget(RenderTarget* target, uint32_t flags);

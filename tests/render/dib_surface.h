@@ -1,0 +1,90 @@
+// A real 24-bit DIB section in a memory DC for drawing tests, with pixel
+// reads counted from the top-left, and a BMP writer for looking at frames.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+class DibSurface {
+public:
+    DibSurface(int width, int height) : width_(width), height_(height)
+    {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = height;  // bottom-up, like the pipeline's surface
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 24;
+        dc_ = CreateCompatibleDC(nullptr);
+        void* bits = nullptr;
+        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        bits_ = static_cast<uint8_t*>(bits);
+        previous_ = SelectObject(dc_, bitmap_);
+        stride_ = ((width * 24 + 31) / 32) * 4;
+    }
+    ~DibSurface()
+    {
+        SelectObject(dc_, previous_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    DibSurface(const DibSurface&) = delete;
+    DibSurface& operator=(const DibSurface&) = delete;
+
+    explicit operator bool() const { return bits_ != nullptr; }
+    HDC dc() const { return dc_; }
+    RECT rect() const { return {0, 0, width_, height_}; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    size_t bytes() const { return static_cast<size_t>(stride_) * height_; }
+    const uint8_t* bits() const
+    {
+        GdiFlush();
+        return bits_;
+    }
+
+    // 0xBBGGRR, or 0xFFFFFFFF outside.
+    uint32_t pixel(int x, int y) const
+    {
+        if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0xFFFFFFFF;
+        const uint8_t* p = bits() + static_cast<size_t>(height_ - 1 - y) * stride_ + x * 3;
+        return p[2] | (p[1] << 8) | (p[0] << 16);
+    }
+    // The grey level, or -1 for a colour that is not a grey (or outside).
+    int grey(int x, int y) const
+    {
+        const uint32_t p = pixel(x, y);
+        if (p == 0xFFFFFFFF) return -1;
+        const int r = p & 0xFF, g = (p >> 8) & 0xFF, b = (p >> 16) & 0xFF;
+        return r == g && g == b ? r : -1;
+    }
+
+    bool saveBmp(const char* path) const
+    {
+        BITMAPFILEHEADER file = {};
+        BITMAPINFOHEADER info = {};
+        info.biSize = sizeof info;
+        info.biWidth = width_;
+        info.biHeight = height_;
+        info.biPlanes = 1;
+        info.biBitCount = 24;
+        file.bfType = 0x4D42;
+        file.bfOffBits = sizeof file + sizeof info;
+        file.bfSize = file.bfOffBits + static_cast<DWORD>(bytes());
+        FILE* f = std::fopen(path, "wb");
+        if (!f) return false;
+        bool ok = std::fwrite(&file, sizeof file, 1, f) == 1 && std::fwrite(&info, sizeof info, 1, f) == 1 &&
+                  std::fwrite(bits(), bytes(), 1, f) == 1;
+        return std::fclose(f) == 0 && ok;
+    }
+
+private:
+    int width_, height_, stride_ = 0;
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ previous_ = nullptr;
+    uint8_t* bits_ = nullptr;
+};
