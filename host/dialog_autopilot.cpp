@@ -1,8 +1,11 @@
 // The unattended driver of the plug-in's dialog.
 #include "host/dialog_autopilot.h"
 
+#include <cstdio>
 #include <string>
 #include <vector>
+
+#include "host/output_file.h"
 
 namespace {
 
@@ -12,6 +15,8 @@ constexpr UINT kTickMs = 50;
 // How long a pressed button may go without its build or help request before
 // the run is given up: 30 s.
 constexpr int kPatienceTicks = 600;
+// How long the preview runs before a picture of the dialog is taken: 1.5 s.
+constexpr int kPictureTicks = 30;
 
 const char kDialogClass[] = "#32770";
 const char kPluginCaption[] = "Velmora Leader";
@@ -118,6 +123,84 @@ void DialogAutopilot::Press(int id)
     PostMessageA(dialog_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
 }
 
+void DialogAutopilot::PressChosenButton()
+{
+    buildsBefore_ = session_.buildsStarted();
+    helpsBefore_ = session_.helpRequests();
+    ticksWaited_ = 0;
+    switch (options_.press) {
+    case DialogButton::Ok:
+        Press(kOkButton);
+        stage_ = Stage::Done;
+        break;
+    case DialogButton::Cancel:
+        Press(kCancelButton);
+        stage_ = Stage::Done;
+        break;
+    case DialogButton::Test:
+        Press(kTestButton);
+        stage_ = Stage::AwaitButton;
+        break;
+    case DialogButton::Help:
+        Press(kHelpButton);
+        stage_ = Stage::AwaitButton;
+        break;
+    }
+}
+
+void DialogAutopilot::TakePicture()
+{
+    // The dialog paints itself, frame and controls, into a 24-bit DIB section.
+    RECT bounds;
+    GetWindowRect(dialog_, &bounds);
+    const int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    header.biSizeImage = ((width * 3 + 3) & ~3) * height;
+
+    std::string why = "cannot make a drawing surface";
+    bool ok = false;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = screen ? CreateCompatibleDC(screen) : nullptr;
+    HBITMAP surface = memory ? CreateDIBSection(memory, reinterpret_cast<BITMAPINFO*>(&header),
+                                                DIB_RGB_COLORS, &bits, nullptr, 0)
+                             : nullptr;
+    if (surface && bits) {
+        HGDIOBJ previous = SelectObject(memory, surface);
+        if (PrintWindow(dialog_, memory, 0)) {
+            GdiFlush();
+            BITMAPFILEHEADER file = {};
+            file.bfType = 0x4D42;  // "BM"
+            file.bfOffBits = sizeof file + sizeof header;
+            file.bfSize = file.bfOffBits + header.biSizeImage;
+            ok = WriteFileAtomically(
+                options_.picturePath,
+                [&](ByteSink& sink) {
+                    return sink.Write(&file, sizeof file) && sink.Write(&header, sizeof header) &&
+                           sink.Write(bits, header.biSizeImage);
+                },
+                why);
+        } else {
+            why = "the dialog did not paint itself";
+        }
+        SelectObject(memory, previous);
+    }
+    if (surface) DeleteObject(surface);
+    if (memory) DeleteDC(memory);
+    if (screen) ReleaseDC(nullptr, screen);
+    if (ok)
+        std::printf("wrote %s: the dialog, %d x %d\n", options_.picturePath.c_str(), width, height);
+    else
+        session_.NoteFailure("cannot take a picture of the dialog: " + why);
+    std::fflush(stdout);
+}
+
 void DialogAutopilot::Tick()
 {
     if (AnswerMessageBoxes()) return;
@@ -139,29 +222,20 @@ void DialogAutopilot::Tick()
         SetDlgItemInt(dialog_, kDepthEdit, static_cast<UINT>(options_.height), TRUE);
         SetDlgItemInt(dialog_, kStartEdit, static_cast<UINT>(options_.startNumber), TRUE);
         SetDlgItemInt(dialog_, kDelayEdit, static_cast<UINT>(EffectiveDelay(options_)), TRUE);
-        buildsBefore_ = session_.buildsStarted();
-        helpsBefore_ = session_.helpRequests();
         ticksWaited_ = 0;
-        switch (options_.press) {
-        case DialogButton::Ok:
-            Press(kOkButton);
-            stage_ = Stage::Done;
-            break;
-        case DialogButton::Cancel:
-            Press(kCancelButton);
-            stage_ = Stage::Done;
-            break;
-        case DialogButton::Test:
-            Press(kTestButton);
-            stage_ = Stage::AwaitButton;
-            break;
-        case DialogButton::Help:
-            Press(kHelpButton);
-            stage_ = Stage::AwaitButton;
-            break;
+        if (options_.picturePath.empty()) {
+            PressChosenButton();
+        } else {
+            stage_ = Stage::TakePicture;
         }
         return;
     }
+    case Stage::TakePicture:
+        // Let the preview's sweep move on a little before the picture.
+        if (++ticksWaited_ < kPictureTicks) return;
+        TakePicture();
+        PressChosenButton();
+        return;
     case Stage::AwaitButton: {
         // The command has run once its operation arrived and no callback or
         // message box is active any more: the timer only comes through the

@@ -23,11 +23,13 @@ public:
     bool sawDialog() const { return dialog_ != nullptr; }
 
 private:
-    enum class Stage { FindDialog, AwaitButton, PressCancel, Done };
+    enum class Stage { FindDialog, TakePicture, AwaitButton, PressCancel, Done };
     static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
     void Tick();
     bool AnswerMessageBoxes();
     void Press(int id);
+    void PressChosenButton();
+    void TakePicture();
 
     const HostOptions& options_;
     HostSession& session_;

@@ -80,6 +80,13 @@ bool ParseHostOptions(int argc, const char* const* argv, HostOptions& options, s
         } else if (arg == "--delay") {
             if (!takeInteger(options.delay, INT_MIN, INT_MAX)) return false;
             dialogOption();
+        } else if (arg == "--picture") {
+            if (!takeValue(options.picturePath)) return false;
+            if (options.picturePath.empty()) {
+                error = "option --picture needs a file name";
+                return false;
+            }
+            dialogOption();
         } else if (arg == "--refuse-frame") {
             if (!takeInteger(options.refuseFrame, 1, INT_MAX)) return false;
         } else if (arg == "--press") {
@@ -130,6 +137,7 @@ const char* HostUsage()
            "                    milliseconds for an AVI (default 80)\n"
            "    --press BUTTON  ok (default), test, cancel or help; after test or help the\n"
            "                    host presses cancel\n"
+           "    --picture FILE  save a picture of the dialog (BMP) before pressing the button\n"
            "  --refuse-frame N  refuse the N-th image offered (to try the plug-in's error path)\n"
            "  -h, --help        show this text\n"
            "\n"

@@ -22,6 +22,7 @@ struct HostOptions {
     int delay = 0;
     DialogButton press = DialogButton::Ok;
     int refuseFrame = 0;      // testing aid: refuse the n-th image offered (1-based)
+    std::string picturePath;  // unattended: a BMP of the dialog, taken before the press
     bool showUsage = false;
 };
 

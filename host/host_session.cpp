@@ -100,6 +100,7 @@ void HostSession::NoteFailure(const std::string& text)
 {
     if (progressShown_) {
         std::fputc('\n', stderr);
+        std::fflush(stderr);
         progressShown_ = false;
     }
     std::fprintf(stderr, "leaderhost: %s\n", text.c_str());
@@ -192,6 +193,7 @@ int32_t HostSession::Finish(void* fileObject, int32_t success)
     }
     if (progressShown_) {
         std::fputc('\n', stderr);
+        std::fflush(stderr);
         progressShown_ = false;
     }
     std::unique_ptr<AnimationDocument> document = std::move(document_);
@@ -219,7 +221,7 @@ int32_t HostSession::Finish(void* fileObject, int32_t success)
                 document->height());
     std::fflush(stdout);
     if (incomplete) {
-        NoteFailure("the build failed; the " + std::to_string(document->frames().size()) +
+        NoteFailure("the build failed: the " + std::to_string(document->frames().size()) +
                     " frames received are in " + path);
     } else if (!documentIsTest_) {
         mainWritten_ = true;

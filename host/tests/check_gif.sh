@@ -23,19 +23,21 @@ else
     printf '%s' "$text" | grep -q 'Velmora Leader Plugin' || fail "no credit comment, got: $text"
 fi
 
-# Every pixel is a grey; the frame has dark and light parts and antialiased steps.
+# Every pixel is a grey; the frame has dark and light parts (at least 80
+# levels apart) and antialiased steps between them.
 for index in 0 $((frames / 2)) $((frames - 1)); do
     convert "$file[$index]" -type TrueColor -depth 8 txt:- | sed -n 's/^[^(]*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p' | awk -v i="$index" '
         {
             if ($1 != $2 || $2 != $3) { print "FAIL: frame " i " has a colour pixel: " $0; bad = 1; exit 1 }
             levels[$1] = 1
-            if ($1 + 0 < 64) dark = 1
-            if ($1 + 0 > 192) light = 1
+            if (n == 0 || $1 + 0 < low) low = $1 + 0
+            if (n == 0 || $1 + 0 > high) high = $1 + 0
+            n = 1
         }
         END {
             if (bad) exit 1
-            n = 0; for (l in levels) n++
-            if (!dark || !light || n < 8) { print "FAIL: frame " i " has " n " grey levels, dark " dark+0 ", light " light+0; exit 1 }
+            count = 0; for (l in levels) count++
+            if (high - low < 80 || count < 8) { print "FAIL: frame " i " has " count " grey levels from " low " to " high; exit 1 }
         }' || exit 1
 done
 

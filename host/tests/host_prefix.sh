@@ -8,7 +8,8 @@ export WINEPREFIX=$prefix WINEDEBUG=-all
 case $action in
 start)
     "$(dirname "$0")/../../tools/wine-prefix.sh" "$prefix"
-    wineserver -p60 || true ;;
+    # Apart from the caller's output, which it would otherwise hold open.
+    wineserver -p60 </dev/null >/dev/null 2>&1 || true ;;
 stop)
     wineserver -k || true ;;
 esac
