@@ -11,6 +11,6 @@ cmake --build "$build" -j "$(nproc)"
 
 export WINEPREFIX=$PWD/$build/wineprefix WINEDEBUG=-all
 tools/wine-prefix.sh "$WINEPREFIX"
-wineserver -p || true           # keep one server warm for every test program
+# the prefix script leaves one server warm for every test program
 trap 'wineserver -k || true' EXIT
 ctest --test-dir "$build" --output-on-failure -j 2
