@@ -9,7 +9,7 @@ build=${BUILD_DIR:-build}
 export WINEPREFIX=$PWD/$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 tools/wine-prefix.sh "$WINEPREFIX" >/dev/null
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap 'rm -rf "$work"; wineserver -k || true' EXIT
 
 mkdir -p docs
 wine "$build/bin/leaderhost.exe" --unattended --picture "$(winepath -w "$work/dialog.bmp")" \

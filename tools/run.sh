@@ -14,6 +14,7 @@ cmake --build "$build" -j "$(nproc)" --target leaderhost >/dev/null
 
 export WINEPREFIX=$PWD/$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 tools/wine-prefix.sh "$WINEPREFIX" >/dev/null
+trap 'wineserver -k || true' EXIT
 
 # The host takes Windows paths; the output's Unix path is given to it as one.
 args=() out=$PWD/$build/leader.gif
