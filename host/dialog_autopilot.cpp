@@ -150,7 +150,8 @@ void DialogAutopilot::PressChosenButton()
 
 void DialogAutopilot::TakePicture()
 {
-    // The dialog paints itself, frame and controls, into a 24-bit DIB section.
+    // The dialog's window surface, frame and controls as they are on screen,
+    // copied into a 24-bit DIB section after a complete repaint.
     RECT bounds;
     GetWindowRect(dialog_, &bounds);
     const int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
@@ -166,14 +167,18 @@ void DialogAutopilot::TakePicture()
     std::string why = "cannot make a drawing surface";
     bool ok = false;
     void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
+    // Focus on the default button keeps an edit's caret out of the picture.
+    SendMessageA(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog_, kOkButton)), TRUE);
+    RedrawWindow(dialog_, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    HDC screen = GetWindowDC(dialog_);
     HDC memory = screen ? CreateCompatibleDC(screen) : nullptr;
     HBITMAP surface = memory ? CreateDIBSection(memory, reinterpret_cast<BITMAPINFO*>(&header),
                                                 DIB_RGB_COLORS, &bits, nullptr, 0)
                              : nullptr;
     if (surface && bits) {
         HGDIOBJ previous = SelectObject(memory, surface);
-        if (PrintWindow(dialog_, memory, 0)) {
+        if (BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY)) {
             GdiFlush();
             BITMAPFILEHEADER file = {};
             file.bfType = 0x4D42;  // "BM"
@@ -187,13 +192,13 @@ void DialogAutopilot::TakePicture()
                 },
                 why);
         } else {
-            why = "the dialog did not paint itself";
+            why = "the dialog's pixels cannot be read";
         }
         SelectObject(memory, previous);
     }
     if (surface) DeleteObject(surface);
     if (memory) DeleteDC(memory);
-    if (screen) ReleaseDC(nullptr, screen);
+    if (screen) ReleaseDC(dialog_, screen);
     if (ok)
         std::printf("wrote %s: the dialog, %d x %d\n", options_.picturePath.c_str(), width, height);
     else
