@@ -2,7 +2,7 @@
 // on an offscreen 24-bit surface, move the pixels into a packed DIB, reduce it
 // to 25 % and, when the host wants palette images, make it 8-bit grey. Every
 // block, surface and GDI object of a call is released before it returns; only
-// the rings' and crosshair's pixels are kept between calls (see leader_overlay.h).
+// the bytes of the leader's opaque layers are kept between calls (kept_layers.h).
 #include "render/frame_pipeline.h"
 
 #include "image/grey_reduce.h"
@@ -10,7 +10,8 @@
 #include "plugin/module_state.h"
 #include "render/frame_routes.h"
 #include "render/leader_layers.h"
-#include "render/leader_overlay.h"
+#include "image/packed_dib.h"
+#include "render/kept_layers.h"
 #include "render/leader_painter.h"
 #include "render/render_target.h"
 
@@ -24,17 +25,33 @@ constexpr int32_t RescalerChoosesFilter = 0;
 int PaintRenderTargetBy(FrameRoute route, RenderTarget* target, int32_t* number, int32_t* angle,
                         int32_t step, int32_t resetNumber)
 {
-    if (route == FrameRoute::Plain)
-        return PaintLeaderFrame(target->memoryDc, &target->rect, number, angle, step, resetNumber);
+    HDC dc = target->memoryDc;
+    const RECT* rect = &target->rect;
+    if (route == FrameRoute::Plain) return PaintLeaderFrame(dc, rect, number, angle, step, resetNumber);
 
-    PaintLeaderUnderlay(target->memoryDc, &target->rect, *number, *angle);
-    const std::vector<OverlayRun>* overlay =
-        CachedLeaderOverlay(target->rect.right, target->rect.bottom);
+    // The same layers in the same order; the opaque ones are written from
+    // their kept bytes when known, and learnt from GDI when not.
+    auto* pixels = static_cast<uint8_t*>(target->pixels);
+    const size_t bytes = static_cast<size_t>(rect->bottom) * DibStride(rect->right, 24);
+    KeptLayers* kept = KeptLayersFor(rect->right, rect->bottom);
+
+    const KeptBackdrop* backdrop = kept ? kept->backdrop(*angle) : nullptr;
+    if (backdrop) {
+        GdiFlush();
+        StampBackdrop(pixels, bytes, *backdrop);
+    } else if (PaintLeaderBackdrop(dc, rect, *angle) && kept) {
+        GdiFlush();
+        kept->learnBackdrop(*angle, pixels);
+    }
+
+    PaintLeaderNumber(dc, rect, *number);
+
+    const std::vector<OverlayRun>* overlay = kept ? kept->overlay() : nullptr;
     if (overlay) {
         GdiFlush();
-        StampLeaderOverlay(static_cast<uint8_t*>(target->pixels), *overlay);
+        StampOverlay(pixels, *overlay);
     } else {
-        PaintLeaderOverlay(target->memoryDc, &target->rect);
+        PaintLeaderOverlay(dc, rect);
     }
     return StepLeaderCounter(number, angle, step, resetNumber);
 }

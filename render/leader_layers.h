@@ -1,15 +1,19 @@
 // The leader painter's layers as separate steps, for the frame pipeline: it
-// paints the layers that change from frame to frame with GDI and lays the
-// rings and crosshair, which never change for a given surface size, from a
-// kept copy of their pixels. PaintLeaderFrame is these three in order.
+// paints the number with GDI and lays the opaque layers, which depend only on
+// the surface size (and the angle, for the backdrop), from kept copies of
+// their pixels. PaintLeaderFrame is these layers in order, then the step.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 
-// Background, sweep sector and number.
-void PaintLeaderUnderlay(HDC dc, const RECT* rect, int32_t number, int32_t angle);
+// Background and sweep sector: opaque, covering the whole rectangle. Returns
+// false when a brush could not be made.
+bool PaintLeaderBackdrop(HDC dc, const RECT* rect, int32_t angle);
+
+// The number, antialiased over what lies beneath.
+void PaintLeaderNumber(HDC dc, const RECT* rect, int32_t number);
 
 // The two rings and the crosshair, drawn over whatever lies beneath. Returns
 // false when a pen could not be made (the lines then used the selected pen).

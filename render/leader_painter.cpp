@@ -65,13 +65,15 @@ void RotatePoint(POINT* point, POINT centre, int32_t degrees)
     point->y = centre.y + static_cast<LONG>(dx * s + dy * c);
 }
 
-void PaintLeaderUnderlay(HDC dc, const RECT* rect, int32_t number, int32_t angle)
+bool PaintLeaderBackdrop(HDC dc, const RECT* rect, int32_t angle)
 {
     const FrameGeometry g = MeasureFrame(rect);
+    bool allMade = true;
 
     {
         // Filled without selecting the brush.
         GdiBrush brush(CreateSolidBrush(angle == 360 ? FirstFrameBackground : Background));
+        allMade = allMade && brush;
         FillRect(dc, rect, brush.get());
     }
 
@@ -82,28 +84,32 @@ void PaintLeaderUnderlay(HDC dc, const RECT* rect, int32_t number, int32_t angle
         SelectionScope noOutline(dc, GetStockObject(NULL_PEN));
         GdiBrush brush(CreateSolidBrush(SweepGrey));
         SelectionScope fill(dc, brush.get());
+        allMade = allMade && brush;
         POINT end = {g.cx, g.cy - g.e};
         RotatePoint(&end, POINT{g.cx, g.cy}, 360 - angle);
         Pie(dc, g.cx - g.e, g.cy - g.e, g.cx + g.e, g.cy + g.e, g.cx, 0, end.x, end.y);
     }
+    return allMade;
+}
 
-    {
-        GdiFont font(CreateFontA(NumberFontHeight(g.m), 0, 0, 0, NumberWeight, FALSE, FALSE, FALSE,
-                                 ANSI_CHARSET, 0, 0, 0, 0, NumberFace));
-        SelectionScope useFont(dc, font.get());
-        SetTextColor(dc, NumberGrey);
-        SetBkMode(dc, TRANSPARENT);
-        char text[16];
-        std::snprintf(text, sizeof text, "%d", static_cast<int>(number));
-        RECT box = *rect;
-        DrawTextA(dc, text, -1, &box, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
-    }
+void PaintLeaderNumber(HDC dc, const RECT* rect, int32_t number)
+{
+    const FrameGeometry g = MeasureFrame(rect);
+    GdiFont font(CreateFontA(NumberFontHeight(g.m), 0, 0, 0, NumberWeight, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                             0, 0, 0, 0, NumberFace));
+    SelectionScope useFont(dc, font.get());
+    SetTextColor(dc, NumberGrey);
+    SetBkMode(dc, TRANSPARENT);
+    char text[16];
+    std::snprintf(text, sizeof text, "%d", static_cast<int>(number));
+    RECT box = *rect;
+    DrawTextA(dc, text, -1, &box, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
 }
 
 bool PaintLeaderOverlay(HDC dc, const RECT* rect)
 {
-    bool allMade = true;
     const FrameGeometry g = MeasureFrame(rect);
+    bool allMade = true;
 
     {
         SelectionScope hollow(dc, GetStockObject(NULL_BRUSH));
@@ -143,7 +149,8 @@ int StepLeaderCounter(int32_t* number, int32_t* angle, int32_t step, int32_t res
 int PaintLeaderFrame(HDC dc, const RECT* rect, int32_t* number, int32_t* angle, int32_t step,
                      int32_t resetNumber)
 {
-    PaintLeaderUnderlay(dc, rect, *number, *angle);
+    PaintLeaderBackdrop(dc, rect, *angle);
+    PaintLeaderNumber(dc, rect, *number);
     PaintLeaderOverlay(dc, rect);
     return StepLeaderCounter(number, angle, step, resetNumber);
 }

@@ -123,3 +123,31 @@ TEST(SettingsDialog, HelpAsksTheHostAndReportsARefusal)
 }
 
 }  // namespace
+
+namespace {
+
+// The preview is painted on the timer: a one-pixel border in the button-shadow
+// colour round the frame, even while the pipeline makes no frame.
+TEST(SettingsDialog, PreviewIsFramedInTheShadowColour)
+{
+    TestHost host;
+    COLORREF corner = CLR_INVALID, edge = CLR_INVALID;
+    RECT client = {};
+    host.wait(10)
+        .then([&](HWND dialog) {
+            HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
+            UpdateWindow(preview);
+            GetClientRect(preview, &client);
+            HDC dc = GetDC(preview);
+            corner = GetPixel(dc, 0, 0);
+            edge = GetPixel(dc, client.right - 1, client.bottom / 2);
+            ReleaseDC(preview, dc);
+        })
+        .press(IDCANCEL);
+    host.doBuild();
+    EXPECT_GT(client.right, 2);
+    EXPECT_EQ(corner, GetSysColor(COLOR_BTNSHADOW));
+    EXPECT_EQ(edge, GetSysColor(COLOR_BTNSHADOW));
+}
+
+}  // namespace

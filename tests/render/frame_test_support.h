@@ -1,5 +1,10 @@
 // Helpers shared by the frame pipeline tests: the host's palette flag for a
 // scope, a block's bytes, an owned frame, and a frame made step by step.
+//
+// Blocks are freed through FreeBlock, defined in its own file: a compiler may
+// load an imported function's address once per function and keep it, so a test
+// body that frees before and after a watch patches the import could bypass
+// the watch (or, after it, call a hook with no watch behind it).
 #pragma once
 
 #include <windows.h>
@@ -32,44 +37,22 @@ private:
     const HostContext* previous_;
 };
 
-inline std::vector<uint8_t> BlockBytes(HGLOBAL block)
-{
-    std::vector<uint8_t> bytes;
-    if (!block) return bytes;
-    const auto* p = static_cast<const uint8_t*>(GlobalLock(block));
-    if (p) bytes.assign(p, p + GlobalSize(block));
-    GlobalUnlock(block);
-    return bytes;
-}
+// Frees a global block through the program's import of GlobalFree.
+void FreeBlock(HGLOBAL block);
+
+// A copy of a block's bytes (GlobalSize of them); empty for null.
+std::vector<uint8_t> BlockBytes(HGLOBAL block);
 
 struct Frame {
     HGLOBAL block = nullptr;
     int32_t more = -1;
-    ~Frame() { if (block) GlobalFree(block); }
+    Frame() = default;
+    Frame(const Frame&) = delete;
+    Frame& operator=(const Frame&) = delete;
+    ~Frame() { FreeBlock(block); }
 };
 
 // The frame made the long way: PaintLeaderFrame on a 4x DIB section, its
 // pixels into a packed DIB, rescaled to 25 %, and greyed when asked.
-inline std::vector<uint8_t> FrameStepByStep(int width, int height, int32_t* number, int32_t* angle, int32_t step,
-                                     int32_t reset, bool grey, int* more)
-{
-    DibSurface surface(width * 4, height * 4);
-    RECT rect = surface.rect();
-    *more = PaintLeaderFrame(surface.dc(), &rect, number, angle, step, reset);
-    HGLOBAL big = CreatePackedDib(width * 4, height * 4, nullptr, 24);
-    {
-        LockedDib locked(big);
-        std::memcpy(DibPixelBits(locked.header()), surface.bits(), surface.bytes());
-    }
-    HGLOBAL small = RescaleDibPercent(big, 25, 25, 0);
-    GlobalFree(big);
-    if (grey) {
-        HGLOBAL reduced = ReduceToGrey8(small);
-        GlobalFree(small);
-        small = reduced;
-    }
-    std::vector<uint8_t> bytes = BlockBytes(small);
-    if (small) GlobalFree(small);
-    return bytes;
-}
-
+std::vector<uint8_t> FrameStepByStep(int width, int height, int32_t* number, int32_t* angle, int32_t step,
+                                     int32_t reset, bool grey, int* more);

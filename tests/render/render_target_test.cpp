@@ -10,6 +10,7 @@
 
 #include "render/frame_pipeline.h"
 #include "render/frame_routes.h"
+#include "render/kept_layers.h"
 #include "render/render_target.h"
 #include "tests/render/frame_test_support.h"
 #include "tests/support/resource_watch.h"
@@ -132,11 +133,63 @@ TEST_P(SurfaceRoutes, KeptOverlayPaintsThePlainPaintersSurface)
 }
 
 INSTANTIATE_TEST_SUITE_P(Countdowns, SurfaceRoutes,
-                         ::testing::Values(SurfaceCase{256, 192, 2, 6}, SurfaceCase{400, 380, 0, 6},
-                                           SurfaceCase{1024, 1024, 1, 30}, SurfaceCase{1024, 256, 0, 20},
-                                           SurfaceCase{68, 36, -1, 6}, SurfaceCase{256, 1024, 0, 45}),
+                         ::testing::Values(SurfaceCase{256, 192, 2, 6}, SurfaceCase{400, 380, 1, 6},
+                                           SurfaceCase{1024, 1024, 1, 30}, SurfaceCase{1024, 256, 1, 20},
+                                           SurfaceCase{68, 36, -1, 6}, SurfaceCase{256, 1024, 1, 45},
+                                           SurfaceCase{64, 64, 1, 1}),
                          [](const ::testing::TestParamInfo<SurfaceCase>& info) {
                              return std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
                          });
+
+}  // namespace
+
+namespace {
+
+// What is kept stays small: one backdrop per angle up to a fixed number per
+// size, and only two sizes at a time.
+TEST(KeptLayers, BoundedPerSizeAndTwoSizes)
+{
+    int32_t number = 0, angle = 360;
+    for (int frame = 0; frame < 200; ++frame) {
+        int more = 0;
+        ASSERT_FALSE(PaintedSurface(FrameRoute::KeptOverlay, 40, 40, &number, &angle, 1, 0, &more).empty());
+    }
+    KeptLayers* kept = KeptLayersFor(40, 40);
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(kept->backdropCount(), KeptLayers::MaxBackdrops);
+    ASSERT_NE(kept->overlay(), nullptr);
+
+    // A second size keeps the first; a third replaces the one used longest ago.
+    EXPECT_EQ(KeptLayersFor(44, 40)->backdropCount(), 0u);
+    EXPECT_EQ(KeptLayersFor(40, 40)->backdropCount(), KeptLayers::MaxBackdrops);
+    EXPECT_EQ(KeptLayersFor(48, 40)->backdropCount(), 0u);
+    EXPECT_EQ(KeptLayersFor(40, 40)->backdropCount(), KeptLayers::MaxBackdrops);
+    EXPECT_EQ(KeptLayersFor(44, 40)->backdropCount(), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// The preview may paint between two frames of a build: frames of different
+// sizes interleaved (here three, more than are kept) still come out as the
+// plain painter's.
+TEST(KeptLayers, InterleavedSizesStayExact)
+{
+    const SIZE sizes[] = {{256, 256}, {400, 380}, {120, 64}};
+    int32_t plain[3][2], fast[3][2];
+    for (int s = 0; s < 3; ++s) plain[s][0] = fast[s][0] = 1, plain[s][1] = fast[s][1] = 360;
+    for (int frame = 0; frame < 150; ++frame) {
+        const int s = frame % 3 == 2 && frame % 2 ? 2 : frame % 2;
+        int more1 = -1, more2 = -2;
+        const auto a = PaintedSurface(FrameRoute::Plain, sizes[s].cx, sizes[s].cy, &plain[s][0], &plain[s][1], 12,
+                                      1, &more1);
+        const auto b = PaintedSurface(FrameRoute::KeptOverlay, sizes[s].cx, sizes[s].cy, &fast[s][0], &fast[s][1],
+                                      12, 1, &more2);
+        ASSERT_FALSE(a.empty());
+        ASSERT_TRUE(a == b) << "frame " << frame << " size " << sizes[s].cx << "x" << sizes[s].cy;
+        ASSERT_EQ(more1, more2);
+    }
+}
 
 }  // namespace

@@ -1,0 +1,111 @@
+// The frame pipeline's hot path: a 1024 x 1024 x 24-bit frame reduced to
+// 25 % with filter 0, on a grey leader-like frame and on colour noise, next
+// to the plain per-pixel reading measured in the same run; and the grey
+// reduction of the 256 x 256 result.
+#include <cmath>
+#include <random>
+
+#include "bench/bench.h"
+#include "image/grey_reduce.h"
+#include "image/packed_dib.h"
+#include "image/rescale.h"
+#include "tests/support/rescale_oracle.h"
+
+namespace {
+
+constexpr int Frames = 50;
+constexpr int OracleFrames = 5;
+
+// Greys only, like a painted leader: a mid-grey field, a dark sector, a light
+// wedge, two light rings and a crosshair, with soft (antialiased) edges.
+HGLOBAL LeaderLikeFrame(int32_t size)
+{
+    HGLOBAL block = CreatePackedDib(size, size, nullptr, 24);
+    LockedDib dib(block);
+    const double c = size / 2.0;
+    for (int32_t y = 0; y < size; ++y) {
+        uint8_t* row = dib.row(y);
+        for (int32_t x = 0; x < size; ++x) {
+            double dx = x + 0.5 - c, dy = y + 0.5 - c;
+            double r = std::sqrt(dx * dx + dy * dy);
+            double angle = std::atan2(dx, -dy);  // clockwise from 12 o'clock
+            double v = 150.0;
+            if (angle > 0.0 && angle < 2.0) v = 90.0;
+            if (angle < -2.5) v = 215.0;
+            double ring1 = std::fabs(r - size * 0.30), ring2 = std::fabs(r - size * 0.40);
+            double ring = std::min(ring1, ring2);
+            if (ring < 5.0) v = 235.0 - (ring > 4.0 ? (ring - 4.0) * 85.0 : 0.0);
+            if (std::fabs(dx) < 2.0 || std::fabs(dy) < 2.0) v = 30.0;
+            uint8_t g = static_cast<uint8_t>(v);
+            row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = g;
+        }
+    }
+    return block;
+}
+
+HGLOBAL NoiseFrame(int32_t size)
+{
+    HGLOBAL block = CreatePackedDib(size, size, nullptr, 24);
+    LockedDib dib(block);
+    std::mt19937 random(42);
+    for (int32_t y = 0; y < size; ++y) {
+        uint8_t* row = dib.row(y);
+        for (int32_t i = 0; i < 3 * size; ++i) row[i] = static_cast<uint8_t>(random());
+    }
+    return block;
+}
+
+void MeasureReduction(const char* what, HGLOBAL frame, double targetMs, bool compareOracle)
+{
+    HGLOBAL fast = RescaleDibPercent(frame, 25, 25, 0);
+    HGLOBAL plain = OracleRescaleDib(frame, 256, 256, 0, 1.0);
+    bool same = SameBlockBytes(fast, plain);
+    GlobalFree(fast);
+    GlobalFree(plain);
+
+    double fastMs = MedianMs(Frames, [&] { GlobalFree(RescaleDibPercent(frame, 25, 25, 0)); });
+    char line[160], target[80];
+    std::snprintf(line, sizeof line, "%s: RescaleDibPercent 25%%, filter 0", what);
+    std::snprintf(target, sizeof target, "target <= %.1f ms (median of %d)", targetMs, Frames);
+    Report(line, fastMs, "ms", target);
+    if (compareOracle) {
+        double plainMs = MedianMs(OracleFrames, [&] { GlobalFree(OracleRescaleDib(frame, 256, 256, 0, 1.0)); });
+        std::snprintf(line, sizeof line, "%s: per-pixel reading (oracle)", what);
+        std::snprintf(target, sizeof target, "median of %d", OracleFrames);
+        Report(line, plainMs, "ms", target);
+        std::snprintf(line, sizeof line, "%s: speed-up over the per-pixel reading", what);
+        Report(line, plainMs / fastMs, "x", "target >= 8 x");
+    }
+    std::snprintf(line, sizeof line, "%s: byte-identical to the per-pixel reading", what);
+    Report(line, same ? 1.0 : 0.0, "", same ? "yes" : "NO - MISMATCH");
+}
+
+}  // namespace
+
+BENCH_CASE(RescaleLeaderFrame, "rescale 1024x1024x24 -> 25% grey leader-like frame")
+{
+    HGLOBAL frame = LeaderLikeFrame(1024);
+    MeasureReduction("grey leader-like", frame, 2.5, true);
+    GlobalFree(frame);
+}
+
+BENCH_CASE(RescaleNoiseFrame, "rescale 1024x1024x24 -> 25% colour noise")
+{
+    HGLOBAL frame = NoiseFrame(1024);
+    MeasureReduction("colour noise", frame, 5.0, true);
+    GlobalFree(frame);
+}
+
+BENCH_CASE(ReduceGrey, "ReduceToGrey8 256x256")
+{
+    HGLOBAL frame = NoiseFrame(256);
+    HGLOBAL fast = ReduceToGrey8(frame);
+    HGLOBAL plain = OracleReduceToGrey8(frame);
+    bool same = SameBlockBytes(fast, plain);
+    GlobalFree(fast);
+    GlobalFree(plain);
+    double ms = MedianMs(Frames, [&] { GlobalFree(ReduceToGrey8(frame)); });
+    Report("ReduceToGrey8 256x256x24", ms, "ms", "target well under 1 ms");
+    Report("ReduceToGrey8: byte-identical to the per-pixel reading", same ? 1.0 : 0.0, "", same ? "yes" : "NO - MISMATCH");
+    GlobalFree(frame);
+}

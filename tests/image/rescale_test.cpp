@@ -1,0 +1,647 @@
+// The rescaler: kernel values, windows and weights, the examples the filter
+// choice and the passes must reproduce, byte-for-byte agreement with the
+// plain per-pixel reading, and the failure paths.
+#include "image/rescale.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "image/packed_dib.h"
+#include "image/resize_filters.h"
+#include "tests/support/rescale_oracle.h"
+#include "tests/support/resource_watch.h"
+
+namespace {
+
+constexpr double Pi = 3.14159265358979323846;
+
+// A block whose pixels come from fill(x, y); the padding bytes stay zero.
+template <typename Fill>
+HGLOBAL MakePicture(int32_t width, int32_t height, uint32_t bits, Fill fill, const RgbPalette* palette = nullptr)
+{
+    HGLOBAL block = CreatePackedDib(width, height, palette, bits);
+    LockedDib dib(block);
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x) SetDibPixel(dib.header(), x, y, fill(x, y));
+    return block;
+}
+
+HGLOBAL RandomPicture(int32_t width, int32_t height, uint32_t bits, uint32_t seed)
+{
+    std::mt19937 random(seed);
+    return MakePicture(width, height, bits, [&](int32_t, int32_t) { return static_cast<uint32_t>(random()); });
+}
+
+// Grey pixels, and on a few rows colour ones, so that both ways of summing run.
+HGLOBAL MostlyGreyPicture(int32_t width, int32_t height, uint32_t bits, uint32_t seed)
+{
+    std::mt19937 random(seed);
+    return MakePicture(width, height, bits, [&](int32_t, int32_t y) {
+        uint32_t v = random() & 0xFF;
+        uint32_t pixel = v | (v << 8) | (v << 16);
+        if (y % 7 == 3) pixel ^= random() & 0x0F0F0F;
+        return pixel;
+    });
+}
+
+HGLOBAL GreyPicture(int32_t width, int32_t height, uint32_t seed)
+{
+    std::mt19937 random(seed);
+    return MakePicture(width, height, 24, [&](int32_t, int32_t) {
+        uint32_t v = random() & 0xFF;
+        return v | (v << 8) | (v << 16);
+    });
+}
+
+uint32_t Pixel(HGLOBAL block, int32_t x, int32_t y)
+{
+    LockedDib dib(block);
+    return GetDibPixel(dib.header(), x, y);
+}
+
+std::vector<uint8_t> Bytes(HGLOBAL block)
+{
+    std::vector<uint8_t> bytes(GlobalSize(block));
+    std::memcpy(bytes.data(), GlobalLock(block), bytes.size());
+    GlobalUnlock(block);
+    return bytes;
+}
+
+// ---------------------------------------------------------------- kernels
+
+struct KernelValue {
+    int row;
+    double x, expected;
+};
+
+TEST(ResizeFilters, KernelValues)
+{
+    const KernelValue values[] = {
+        {1, -0.5, 1.0},        {1, 0.5, 0.0},          {2, -0.5, 1.0},      {2, 0.5, 0.0},
+        {2, 0.0, 1.0},         {2, 0.4999, 1.0},       {3, 0.25, 0.75},     {3, -1.0, 0.0},
+        {4, 0.5, 0.5},         {4, 0.0, 1.0},          {9, 0.0, 0.75},      {9, 0.5, 0.5},
+        {9, 1.5, 0.0},         {10, 0.0, 2.0 / 3.0},   {10, 1.0, 1.0 / 6.0}, {10, 2.0, 0.0},
+        {11, 0.0, 1.0},        {11, 1.0, 0.0},         {11, -1.0, 0.0},     {12, 0.0, 8.0 / 9.0},
+        {12, 1.0, 1.0 / 18.0}, {12, -1.0, 1.0 / 18.0}, {12, 2.0, 0.0},      {13, 0.0, 1.0},
+        {13, 1.0, 0.0},        {13, 2.0, 0.0},         {13, -2.0, 0.0},     {13, 3.0, 0.0},
+        {5, 0.0, 1.0},         {5, 1.0, 0.0},          {6, 0.0, 1.0},       {6, 1.0, 0.08},
+        {7, 0.0, 1.0},         {8, 0.0, std::sqrt(2.0 / Pi)}, {14, 0.0, Pi / 4.0}, {15, 0.0, 1.0},
+        {15, 1.0, 0.0},
+    };
+    for (const KernelValue& v : values) {
+        const ResizeFilter& f = ResizeFilters[v.row];
+        EXPECT_NEAR(f.weight(v.x, f.support), v.expected, 1e-13) << "row " << v.row << " at " << v.x;
+    }
+    // The ends of the box are exact, and Lanczos-3 is cut off at 3.
+    EXPECT_EQ(ResizeFilters[1].weight(-0.5, 0.0), 1.0);
+    EXPECT_EQ(ResizeFilters[1].weight(0.5, 0.0), 0.0);
+    EXPECT_EQ(ResizeFilters[13].weight(3.0, 3.0), 0.0);
+    EXPECT_EQ(ResizeFilters[13].weight(0.0, 3.0), 1.0);
+}
+
+TEST(ResizeFilters, Supports)
+{
+    const double supports[16] = {0.0, 0.0, 0.5, 1.0, 1.0, 1.0, 1.0, 1.0, 1.25, 1.5, 2.0, 2.0, 2.0, 3.0,
+                                 3.238300085067749, 4.0};
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(ResizeFilters[i].support, supports[i]) << i;
+    EXPECT_EQ(ResizeFilters[0].weight, ResizeFilters[1].weight);
+}
+
+TEST(ResizeFilters, BesselJ1ToDoublePrecision)
+{
+    // Reference values to 20 digits.
+    const struct {
+        double x, j1;
+    } values[] = {
+        {0.5, 0.24226845767487388638},   {1.0, 0.44005058574493351596},  {2.0, 0.5767248077568733872},
+        {5.0, -0.32757913759146522204},  {8.0, 0.23463634685391462438},  {10.0, 0.04347274616886143667},
+        {10.17, 0.00086615616487952271449}, {24.9, -0.13485569953140886933}, {25.0, -0.12535024958028990465},
+        {30.0, -0.11875106261662293652}, {100.0, -0.077145352014112158033},
+    };
+    for (const auto& v : values) {
+        EXPECT_NEAR(BesselJ1(v.x), v.j1, 2e-15) << v.x;
+        EXPECT_NEAR(BesselJ1(-v.x), -v.j1, 2e-15) << -v.x;
+    }
+    EXPECT_EQ(BesselJ1(0.0), 0.0);
+    // Blackman-Bessel at 1: J1(pi) / 2 times Blackman(1 / s).
+    const ResizeFilter& f = ResizeFilters[14];
+    double blackman = 0.42 + 0.5 * std::cos(Pi / f.support) + 0.08 * std::cos(2 * Pi / f.support);
+    EXPECT_NEAR(f.weight(1.0, f.support), 0.14230767158987637867 * blackman, 1e-15);
+}
+
+// ---------------------------------------------------------------- windows
+
+TEST(FilterWindow, Lanczos3AtFourToOne)
+{
+    FilterContributor c[64];
+    // Output 10 of a 1024-pixel pass at 25 %: centre 42, pixels 30 to 53.
+    int32_t n = FilterWindow(10, 1024, 0.25, ResizeFilters[13], 1.0, c, 64);
+    ASSERT_EQ(n, 24);
+    EXPECT_EQ(c[0].pixel, 30);
+    EXPECT_EQ(c[23].pixel, 53);
+    double sum = 0.0;
+    int negative = 0;
+    for (int k = 0; k < n; ++k) {
+        sum += c[k].weight;
+        negative += c[k].weight < 0.0;
+        EXPECT_NEAR(c[k].weight, c[23 - k].weight, 1e-15) << "symmetric at " << k;
+    }
+    EXPECT_NEAR(sum, 1.0, 1e-14);
+    EXPECT_EQ(negative, 8);
+    EXPECT_NEAR(c[11].weight, 0.2437, 1e-4);  // pixels 4x + 1 and 4x + 2
+    EXPECT_NEAR(c[12].weight, 0.2437, 1e-4);
+    EXPECT_NEAR(c[10].weight, 0.1916, 1e-4);  // 4x and 4x + 3
+    EXPECT_NEAR(c[9].weight, 0.1097, 1e-4);
+    EXPECT_NEAR(c[0].weight, 0.0005, 1e-4);   // the outermost pair
+    // The raw weights summed to about 3.9882 before normalising.
+    EXPECT_NEAR(c[11].weight * 3.9882, ResizeFilters[13].weight(0.125, 3.0), 1e-4);
+}
+
+TEST(FilterWindow, ClippedAtTheBorderNotExtended)
+{
+    FilterContributor c[64];
+    int32_t n = FilterWindow(0, 1024, 0.25, ResizeFilters[13], 1.0, c, 64);
+    ASSERT_EQ(n, 14);  // source pixels 0 to 13
+    EXPECT_EQ(c[0].pixel, 0);
+    EXPECT_EQ(c[13].pixel, 13);
+    double sum = 0.0;
+    for (int k = 0; k < n; ++k) sum += c[k].weight;
+    EXPECT_NEAR(sum, 1.0, 1e-14);
+    n = FilterWindow(255, 1024, 0.25, ResizeFilters[13], 1.0, c, 64);
+    ASSERT_EQ(n, 14);
+    EXPECT_EQ(c[0].pixel, 1010);
+    EXPECT_EQ(c[13].pixel, 1023);
+}
+
+TEST(FilterWindow, PointAndBoxAtFourToOne)
+{
+    FilterContributor c[16];
+    // Point: support 0 widens to 0.500001 with scale 1: pixels 4x + 1 and
+    // 4x + 2 weighed 1 and 0.
+    int32_t n = FilterWindow(3, 64, 0.25, ResizeFilters[1], 1.0, c, 16);
+    ASSERT_EQ(n, 2);
+    EXPECT_EQ(c[0].pixel, 13);
+    EXPECT_EQ(c[0].weight, 1.0);
+    EXPECT_EQ(c[1].weight, 0.0);
+    // Box: scale 4, four pixels of 0.25 each.
+    n = FilterWindow(3, 64, 0.25, ResizeFilters[2], 1.0, c, 16);
+    ASSERT_EQ(n, 4);
+    EXPECT_EQ(c[0].pixel, 12);
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(c[k].weight, 0.25);
+}
+
+// ---------------------------------------------------------------- examples
+
+TEST(RescaleDib, PointAtFourToOneTakesPixelFourXPlusOne)
+{
+    HGLOBAL source = RandomPicture(32, 24, 24, 7);
+    HGLOBAL result = RescaleDib(source, 8, 6, 1, 1.0);
+    ASSERT_NE(result, nullptr);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 8; ++x) EXPECT_EQ(Pixel(result, x, y), Pixel(source, 4 * x + 1, 4 * y + 1));
+    GlobalFree(result);
+    GlobalFree(source);
+}
+
+TEST(RescaleDib, BoxAtFourToOneRoundsColumnMeansFirst)
+{
+    // The vertical pass runs first: a column (1, 1, 0, 0) averages 0.5 and
+    // rounds up to 1, the other columns to 0; the row then averages
+    // (1, 0, 0, 0) to 0.25 and rounds to 0.
+    HGLOBAL source = MakePicture(4, 4, 8, [](int32_t x, int32_t y) { return (x == 0 && y < 2) ? 1u : 0u; });
+    HGLOBAL result = RescaleDib(source, 1, 1, 2, 1.0);
+    ASSERT_NE(result, nullptr);
+    EXPECT_EQ(Pixel(result, 0, 0), 0u);
+    GlobalFree(result);
+    GlobalFree(source);
+
+    source = MakePicture(4, 4, 8, [](int32_t x, int32_t y) { return (x < 2 && y < 2) ? 1u : 0u; });
+    result = RescaleDib(source, 1, 1, 2, 1.0);
+    // Column means 0.5, 0.5, 0, 0 round to 1, 1, 0, 0: mean 0.5 -> 1, where
+    // the sixteen-pixel mean 0.25 would round to 0.
+    EXPECT_EQ(Pixel(result, 0, 0), 1u);
+    GlobalFree(result);
+    GlobalFree(source);
+}
+
+TEST(RescaleDib, WhitePixelSpreadsAndNegativeLobesClampToZero)
+{
+    HGLOBAL source = MakePicture(64, 64, 24, [](int32_t x, int32_t y) { return x == 30 && y == 30 ? 0xFFFFFFu : 0u; });
+    HGLOBAL result = RescaleDib(source, 16, 16, 0, 1.0);
+    ASSERT_NE(result, nullptr);
+    int lit = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            uint32_t v = Pixel(result, x, y);
+            EXPECT_EQ(v & 0xFF, (v >> 8) & 0xFF);
+            EXPECT_EQ(v & 0xFF, (v >> 16) & 0xFF);
+            lit += v != 0;
+        }
+    // Source pixel 30 sits at kernel distance 0.125 from output 7, -0.875
+    // from output 8 and 1.125 and -1.875 (negative lobes) from outputs 6 and 9.
+    EXPECT_GT(Pixel(result, 7, 7), 0u);
+    EXPECT_GT(Pixel(result, 8, 7), 0u);  // spread to neighbours
+    EXPECT_GT(Pixel(result, 7, 8), 0u);
+    EXPECT_EQ(lit, 3);
+    // Outputs on the negative lobes clamp to 0 instead of wrapping.
+    EXPECT_EQ(Pixel(result, 6, 7), 0u);
+    EXPECT_EQ(Pixel(result, 9, 7), 0u);
+    EXPECT_EQ(Pixel(result, 7, 6), 0u);
+    EXPECT_EQ(Pixel(result, 7, 9), 0u);
+    GlobalFree(result);
+    GlobalFree(source);
+}
+
+TEST(RescaleDib, UniformStaysUniformForEveryFilterAndDepth)
+{
+    const uint32_t depths[] = {8, 24, 32};
+    const int32_t sizes[][2] = {{5, 3}, {40, 40}, {1, 1}, {23, 61}};
+    for (uint32_t bits : depths) {
+        uint32_t value = bits == 8 ? 0x9C : bits == 24 ? 0x3C8A17 : 0xE13C8A17;
+        HGLOBAL source = MakePicture(17, 13, bits, [&](int32_t, int32_t) { return value; });
+        for (int filter = 0; filter < 16; ++filter)
+            for (const auto& size : sizes) {
+                HGLOBAL result = RescaleDib(source, size[0], size[1], filter, 1.0);
+                ASSERT_NE(result, nullptr);
+                for (int y = 0; y < size[1]; ++y)
+                    for (int x = 0; x < size[0]; ++x)
+                        ASSERT_EQ(Pixel(result, x, y), value)
+                            << bits << " bits, filter " << filter << ", " << size[0] << "x" << size[1];
+                GlobalFree(result);
+            }
+        GlobalFree(source);
+    }
+}
+
+TEST(RescaleDib, BorderOutputUsesOnlyTheFirstFourteenPixels)
+{
+    // Changing source pixels 14 and beyond never changes output 0 at 4:1.
+    HGLOBAL a = RandomPicture(64, 64, 24, 3);
+    std::vector<uint8_t> before;
+    HGLOBAL b = DuplicateGlobalBlock(a);
+    {
+        LockedDib dib(b);
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x)
+                if (x >= 14 || y >= 14) SetDibPixel(dib.header(), x, y, 0xFFFFFF - GetDibPixel(dib.header(), x, y));
+    }
+    HGLOBAL ra = RescaleDib(a, 16, 16, 0, 1.0);
+    HGLOBAL rb = RescaleDib(b, 16, 16, 0, 1.0);
+    EXPECT_EQ(Pixel(ra, 0, 0), Pixel(rb, 0, 0));
+    EXPECT_NE(Pixel(ra, 1, 1), Pixel(rb, 1, 1));
+    for (HGLOBAL h : {a, b, ra, rb}) GlobalFree(h);
+}
+
+TEST(RescaleDib, FilterChoice)
+{
+    HGLOBAL source = RandomPicture(12, 10, 24, 11);
+    auto same = [&](int32_t w, int32_t h, int i, int j) {
+        HGLOBAL x = RescaleDib(source, w, h, i, 1.0);
+        HGLOBAL y = OracleRescaleDib(source, w, h, j, 1.0);
+        bool equal = SameBlockBytes(x, y);
+        GlobalFree(x);
+        GlobalFree(y);
+        return equal;
+    };
+    EXPECT_TRUE(same(24, 20, 0, 12));   // doubling: Mitchell
+    EXPECT_FALSE(same(24, 20, 0, 13));
+    EXPECT_TRUE(same(24, 5, 0, 13));    // product 1.0: Lanczos-3
+    EXPECT_FALSE(same(24, 5, 0, 12));
+    EXPECT_TRUE(same(7, 9, 16, 15));    // 16 behaves as 15
+    EXPECT_TRUE(same(7, 9, 1000, 15));
+    EXPECT_TRUE(same(7, 9, -1, 13));    // a negative index behaves as 0
+    EXPECT_TRUE(same(7, 9, -1, 0));
+    GlobalFree(source);
+}
+
+TEST(RescaleDib, IdenticalSizeIsAByteCopyForEveryFilter)
+{
+    HGLOBAL source = RandomPicture(7, 5, 24, 5);
+    {
+        // Padding bytes that are not zero are copied as they are.
+        LockedDib dib(source);
+        dib.row(2)[21] = 0xAB;
+    }
+    for (int filter = -1; filter <= 16; ++filter) {
+        HGLOBAL result = RescaleDib(source, 7, 5, filter, 1.0);
+        EXPECT_TRUE(SameBlockBytes(result, source)) << filter;
+        GlobalFree(result);
+    }
+    // A blur other than 1 filters even at the same size.
+    HGLOBAL blurred = RescaleDib(source, 7, 5, 13, 2.0);
+    EXPECT_FALSE(SameBlockBytes(blurred, source));
+    GlobalFree(blurred);
+    GlobalFree(source);
+}
+
+TEST(RescaleDib, ZeroPixelResults)
+{
+    HGLOBAL source = RandomPicture(9, 6, 24, 1);
+    const int32_t sizes[][2] = {{0, 6}, {9, 0}, {0, 0}, {0, 3}, {4, 0}};
+    for (const auto& size : sizes) {
+        HGLOBAL result = RescaleDib(source, size[0], size[1], 0, 1.0);
+        ASSERT_NE(result, nullptr);
+        LockedDib dib(result);
+        EXPECT_EQ(dib.header()->biWidth, size[0]);
+        EXPECT_EQ(dib.header()->biHeight, size[1]);
+        EXPECT_EQ(dib.header()->biSizeImage, 0u);
+        EXPECT_EQ(GlobalSize(result), 40u);
+        GlobalFree(result);
+    }
+    GlobalFree(source);
+
+    HGLOBAL narrow = RandomPicture(1, 8, 24, 2);
+    HGLOBAL result = RescaleDibPercent(narrow, 25, 25, 0);  // width trunc(0.75) = 0
+    ASSERT_NE(result, nullptr);
+    int32_t width = -1, height = -1;
+    GetPackedDibInfo(result, &width, &height, nullptr, nullptr);
+    EXPECT_EQ(width, 0);
+    EXPECT_EQ(height, 2);
+    GlobalFree(result);
+    GlobalFree(narrow);
+}
+
+TEST(RescaleDib, PercentRoundsEachSide)
+{
+    HGLOBAL source = RandomPicture(10, 7, 24, 9);
+    const int32_t cases[][4] = {{25, 25, 3, 2}, {50, 50, 5, 4}, {150, 100, 15, 7}, {33, 10, 3, 1}};
+    for (const auto& c : cases) {
+        HGLOBAL result = RescaleDibPercent(source, c[0], c[1], 0);
+        int32_t width = 0, height = 0;
+        ASSERT_TRUE(GetPackedDibInfo(result, &width, &height, nullptr, nullptr));
+        EXPECT_EQ(width, c[2]);
+        EXPECT_EQ(height, c[3]);
+        HGLOBAL expected = OracleRescaleDib(source, c[2], c[3], 0, 1.0);
+        EXPECT_TRUE(SameBlockBytes(result, expected));
+        GlobalFree(expected);
+        GlobalFree(result);
+    }
+    EXPECT_EQ(RescaleDibPercent(nullptr, 25, 25, 0), nullptr);
+    GlobalFree(source);
+}
+
+TEST(RescaleDib, EightBitKeepsItsTableAndAveragesIndices)
+{
+    RgbPalette palette;
+    for (int i = 0; i < 256; ++i) palette.entries[i] = {uint8_t(255 - i), uint8_t(i * 7), uint8_t(i / 3)};
+    HGLOBAL source = MakePicture(8, 8, 8, [](int32_t x, int32_t) { return x < 4 ? 10u : 30u; }, &palette);
+    HGLOBAL result = RescaleDib(source, 2, 2, 2, 1.0);
+    ASSERT_NE(result, nullptr);
+    RgbPalette out;
+    int32_t bits = 0;
+    GetPackedDibInfo(result, nullptr, nullptr, &bits, &out);
+    EXPECT_EQ(bits, 8);
+    EXPECT_EQ(std::memcmp(&out, &palette, sizeof palette), 0);
+    EXPECT_EQ(Pixel(result, 0, 0), 10u);
+    EXPECT_EQ(Pixel(result, 1, 1), 30u);
+    HGLOBAL middle = RescaleDib(source, 1, 1, 2, 1.0);
+    EXPECT_EQ(Pixel(middle, 0, 0), 20u);  // the mean index, not a colour
+    GlobalFree(middle);
+    GlobalFree(result);
+    GlobalFree(source);
+}
+
+TEST(RescaleDib, RefusedInputs)
+{
+    HGLOBAL four = CreatePackedDib(8, 8, nullptr, 4);
+    EXPECT_EQ(RescaleDib(four, 4, 4, 0, 1.0), nullptr);
+    GlobalFree(four);
+    HGLOBAL empty = CreatePackedDib(0, 5, nullptr, 24);
+    EXPECT_EQ(RescaleDib(empty, 4, 4, 0, 1.0), nullptr);
+    GlobalFree(empty);
+    HGLOBAL source = RandomPicture(8, 8, 24, 4);
+    EXPECT_EQ(RescaleDib(source, -1, 4, 0, 1.0), nullptr);
+    EXPECT_EQ(RescaleDib(source, 4, 4, 0, std::nan("")), nullptr);
+    EXPECT_EQ(RescaleDib(nullptr, 4, 4, 0, 1.0), nullptr);
+    EXPECT_EQ(LockCount(source), 0u);
+    GlobalFree(source);
+}
+
+// ---------------------------------------------------------------- against the oracle
+
+struct OracleCase {
+    int32_t width, height, newWidth, newHeight;
+};
+
+const OracleCase OracleSizes[] = {
+    {64, 64, 16, 16},  // the pipeline's 4:1
+    {37, 23, 9, 6},    // odd reductions
+    {13, 9, 29, 31},   // enlargements
+    {21, 17, 42, 8},   // mixed, horizontal first
+    {17, 21, 5, 40},   // mixed the other way
+    {11, 7, 11, 3},    // one side kept
+    {9, 5, 1, 1},      // one pixel
+    {1, 1, 5, 3},      // from one pixel
+    {3, 50, 7, 2},
+    {50, 3, 2, 7},
+    {10, 10, 0, 4},    // no pixels
+    {33, 19, 33, 19},  // identical size
+    {99, 5, 25, 5},
+};
+
+// Runs a test body with and without the 256-bit vector sums.
+class WideVectors {
+public:
+    explicit WideVectors(bool use) : saved_(UseWideVectors) { UseWideVectors = use; }
+    ~WideVectors() { UseWideVectors = saved_; }
+
+private:
+    bool saved_;
+};
+
+class RescaleAgainstOracle : public testing::TestWithParam<std::tuple<int, uint32_t, bool>> {};
+
+TEST_P(RescaleAgainstOracle, ByteIdentical)
+{
+    const int filter = std::get<0>(GetParam());
+    const uint32_t bits = std::get<1>(GetParam());
+    WideVectors wide(std::get<2>(GetParam()));
+    uint32_t seed = 1;
+    for (const OracleCase& c : OracleSizes) {
+        for (int content = 0; content < 2; ++content) {
+            HGLOBAL source = content == 0 ? RandomPicture(c.width, c.height, bits, seed++)
+                                          : MostlyGreyPicture(c.width, c.height, bits, seed++);
+            for (double blur : {1.0, 0.7, 2.5}) {
+                HGLOBAL fast = RescaleDib(source, c.newWidth, c.newHeight, filter, blur);
+                HGLOBAL plain = OracleRescaleDib(source, c.newWidth, c.newHeight, filter, blur);
+                ASSERT_NE(fast, nullptr);
+                EXPECT_TRUE(SameBlockBytes(fast, plain))
+                    << c.width << "x" << c.height << " -> " << c.newWidth << "x" << c.newHeight << " blur " << blur
+                    << (content ? " mostly grey" : " random");
+                GlobalFree(fast);
+                GlobalFree(plain);
+            }
+            EXPECT_EQ(LockCount(source), 0u);
+            GlobalFree(source);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFilterAndDepth, RescaleAgainstOracle,
+                         testing::Combine(testing::Range(0, 16), testing::Values(8u, 24u, 32u), testing::Bool()));
+
+class GreyAgainstOracle : public testing::TestWithParam<bool> {};
+
+TEST_P(GreyAgainstOracle, GreyPicturesAndLongRows)
+{
+    // Whole-grey pictures take the one-channel sums in both passes; widths
+    // around the vector blocks and the sixteen-pixel grey test. Every other
+    // picture has one coloured pixel in its last row, found only after grey
+    // sums were written.
+    WideVectors wide(GetParam());
+    const int32_t widths[] = {15, 16, 17, 47, 48, 49, 50, 130};
+    uint32_t seed = 100;
+    for (int32_t width : widths)
+        for (int filter : {0, 1, 2, 11, 13, 14}) {
+            HGLOBAL source = GreyPicture(width, 37, seed++);
+            if (seed % 2 == 0) {
+                LockedDib dib(source);
+                dib.row(36)[3 * (width / 2)] ^= 1;
+            }
+            const int32_t sizes[3][2] = {{width / 4, 9}, {width * 2 + 1, 40}, {width + 3, 12}};
+            for (const int32_t* size : sizes) {
+                HGLOBAL fast = RescaleDib(source, size[0], size[1], filter, 1.0);
+                HGLOBAL plain = OracleRescaleDib(source, size[0], size[1], filter, 1.0);
+                EXPECT_TRUE(SameBlockBytes(fast, plain)) << width << " -> " << size[0] << "x" << size[1] << " filter " << filter;
+                GlobalFree(fast);
+                GlobalFree(plain);
+            }
+            GlobalFree(source);
+        }
+}
+
+INSTANTIATE_TEST_SUITE_P(WithAndWithoutWideVectors, GreyAgainstOracle, testing::Bool());
+
+TEST(RescaleAgainstOracleWide, RowAtATimeWhenWindowsAreTooTallToKeep)
+{
+    uint64_t saved = FilterRowCacheLimit;
+    FilterRowCacheLimit = 0;
+    for (uint32_t bits : {8u, 24u, 32u})
+        for (int content = 0; content < 2; ++content) {
+            HGLOBAL source = content ? GreyPicture(45, 41, 77) : RandomPicture(45, 41, bits, 78);
+            for (int filter : {0, 3, 13, 15}) {
+                HGLOBAL fast = RescaleDib(source, 11, 10, filter, 1.0);
+                HGLOBAL plain = OracleRescaleDib(source, 11, 10, filter, 1.0);
+                EXPECT_TRUE(SameBlockBytes(fast, plain)) << bits << " filter " << filter;
+                GlobalFree(fast);
+                GlobalFree(plain);
+                fast = RescaleDib(source, 70, 90, filter, 1.0);
+                plain = OracleRescaleDib(source, 70, 90, filter, 1.0);
+                EXPECT_TRUE(SameBlockBytes(fast, plain)) << bits << " filter " << filter << " enlarged";
+                GlobalFree(fast);
+                GlobalFree(plain);
+            }
+            GlobalFree(source);
+        }
+    FilterRowCacheLimit = saved;
+}
+
+TEST(RescaleAgainstOracleWide, UnusualBlurs)
+{
+    // No blur, a negative one (both fall back to the narrowest window) and
+    // one wide enough for every window to cover the whole source.
+    HGLOBAL source = RandomPicture(23, 17, 24, 61);
+    for (double blur : {0.0, -1.5, 1e6, 40.0})
+        for (int filter : {0, 2, 8, 13, 15}) {
+            HGLOBAL fast = RescaleDib(source, 9, 31, filter, blur);
+            HGLOBAL plain = OracleRescaleDib(source, 9, 31, filter, blur);
+            ASSERT_NE(fast, nullptr);
+            EXPECT_TRUE(SameBlockBytes(fast, plain)) << "blur " << blur << " filter " << filter;
+            GlobalFree(fast);
+            GlobalFree(plain);
+        }
+    GlobalFree(source);
+}
+
+TEST(RescaleAgainstOracleWide, PipelineSizeLeaderLikeFrame)
+{
+    // 256 x 256 at 25 %, greys with a disc and rings as the leader paints.
+    HGLOBAL source = MakePicture(256, 256, 24, [](int32_t x, int32_t y) {
+        double dx = x - 128.0, dy = y - 128.0, r = std::sqrt(dx * dx + dy * dy);
+        uint32_t v = r < 60 ? 0x30 : (r > 90 && r < 96) ? 0xF0 : (x == 128 || y == 128) ? 0xE0 : 0x80;
+        return v | (v << 8) | (v << 16);
+    });
+    HGLOBAL fast = RescaleDibPercent(source, 25, 25, 0);
+    HGLOBAL plain = OracleRescaleDib(source, 64, 64, 0, 1.0);
+    EXPECT_TRUE(SameBlockBytes(fast, plain));
+    GlobalFree(fast);
+    GlobalFree(plain);
+    GlobalFree(source);
+}
+
+// ---------------------------------------------------------------- failures
+
+TEST(RescaleDib, SourceUnchangedAndUnlocked)
+{
+    for (uint32_t bits : {8u, 24u, 32u}) {
+        HGLOBAL source = RandomPicture(30, 20, bits, 12);
+        std::vector<uint8_t> before = Bytes(source);
+        GlobalLock(source);  // a caller's own lock stays as it was
+        HGLOBAL result = RescaleDib(source, 8, 5, 0, 1.0);
+        EXPECT_EQ(LockCount(source), 1u);
+        GlobalUnlock(source);
+        EXPECT_EQ(Bytes(source), before);
+        GlobalFree(result);
+        GlobalFree(source);
+    }
+}
+
+TEST(RescaleDib, EveryAllocationAndLockFailureLeavesNothingBehind)
+{
+    HGLOBAL source = RandomPicture(40, 30, 24, 21);
+    std::vector<uint8_t> before = Bytes(source);
+    HGLOBAL expected = OracleRescaleDib(source, 10, 7, 0, 1.0);
+    // Allocations: destination, contributor array, intermediate. Locks:
+    // source, destination (twice), contributor array, intermediate (twice).
+    for (int kind = 0; kind < 2; ++kind) {
+        for (int n = 1;; ++n) {
+            HGLOBAL result;
+            size_t live;
+            int locks;
+            {
+                GlobalMemoryWatch watch;
+                if (kind == 0)
+                    watch.failAlloc(n);
+                else
+                    watch.failLock(n);
+                result = RescaleDib(source, 10, 7, 0, 1.0);
+                live = watch.liveBlocks();
+                locks = watch.heldLocks();
+            }
+            SCOPED_TRACE(testing::Message() << (kind == 0 ? "allocation " : "lock ") << n);
+            EXPECT_EQ(locks, 0);
+            EXPECT_EQ(LockCount(source), 0u);
+            EXPECT_EQ(Bytes(source), before);
+            if (result) {
+                EXPECT_EQ(live, 1u);
+                EXPECT_TRUE(SameBlockBytes(result, expected));
+                GlobalFree(result);
+                EXPECT_GE(n, kind == 0 ? 4 : 7) << "a failure went unnoticed";
+                break;
+            }
+            EXPECT_EQ(live, 0u);
+        }
+    }
+    GlobalFree(expected);
+    GlobalFree(source);
+}
+
+TEST(RescaleDib, FailedCopyOfAnIdenticalSize)
+{
+    HGLOBAL source = RandomPicture(6, 6, 24, 22);
+    for (int n = 1; n <= 2; ++n) {
+        GlobalMemoryWatch watch;
+        watch.failAlloc(n);  // the destination, then the copy
+        EXPECT_EQ(RescaleDib(source, 6, 6, 0, 1.0), nullptr);
+        EXPECT_EQ(watch.liveBlocks(), 0u);
+        EXPECT_EQ(watch.heldLocks(), 0);
+    }
+    EXPECT_EQ(LockCount(source), 0u);
+    GlobalFree(source);
+}
+
+}  // namespace
