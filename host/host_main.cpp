@@ -71,8 +71,12 @@ int Run(const HostOptions& options)
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         return Fail("cannot load plug-in " + dllPath + ": it is a folder");
     HMODULE module = LoadLibraryExA(dllPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    if (!module)
-        return Fail("cannot load plug-in " + dllPath + ": " + SystemErrorText(GetLastError()));
+    if (!module) {
+        DWORD error = GetLastError();
+        return Fail("cannot load plug-in " + dllPath + ": " +
+                    (error == ERROR_BAD_EXE_FORMAT ? std::string("not a 32-bit Windows DLL")
+                                                   : SystemErrorText(error)));
+    }
     struct ModuleOwner {
         HMODULE module;
         ~ModuleOwner() { FreeLibrary(module); }

@@ -41,6 +41,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{{"--unattended", "--press", "OK"},
                 "option --press takes ok, test, cancel or help, not 'OK'"},
         BadLine{{"--start", "3"}, "option --start is used only with --unattended"},
+        BadLine{{"--picture", "d.bmp"}, "option --picture is used only with --unattended"},
+        BadLine{{"--unattended", "--picture", ""}, "option --picture needs a file name"},
         BadLine{{"--press", "test", "--width", "80"}, "option --press is used only with --unattended"}));
 
 TEST(HostOptions, UnattendedRunTakesEveryValue)
