@@ -13,6 +13,7 @@
 #include "render/frame_pipeline.h"
 #include "resources/resource_ids.h"
 #include "tests/support/host_harness.h"
+#include "tests/support/resource_watch.h"
 
 namespace {
 
@@ -252,6 +253,7 @@ TEST_P(FailureTable, ShowsTheMessageAndFinishesAsTheTableSays)
     const FailureCase& c = GetParam();
     if (c.operation == HostOpAddImage || !c.ok) SKIP_WITHOUT_PIPELINE();
     TestHost host;
+    GlobalMemoryWatch memory(host.module());  // a refused frame's block is freed too
     host.refuse(c.operation, c.nth);
     host.setSettings(64, 64, 1, 10).press(c.ok ? IDOK : IDC_TEST);
     // After a Test the dialog stays open: a second Test must run normally.
@@ -278,6 +280,8 @@ TEST_P(FailureTable, ShowsTheMessageAndFinishesAsTheTableSays)
         const HostCall* finish = host.callsOf(HostOpFinish).front();
         EXPECT_EQ(finish->value, c.finishFlag);
     }
+    EXPECT_EQ(memory.liveBlocks(), 0u);
+    EXPECT_EQ(memory.heldLocks(), 0);
     // Indices start at 0 in every build and have no gaps.
     int32_t next = 0;
     for (const HostCall& call : host.calls()) {
