@@ -1,0 +1,263 @@
+// The unattended driver of the plug-in's dialog.
+#include "host/dialog_autopilot.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "host/output_file.h"
+
+namespace {
+
+DialogAutopilot* g_autopilot = nullptr;
+
+constexpr UINT kTickMs = 50;
+// How long a pressed button may go without its build or help request before
+// the run is given up: 30 s.
+constexpr int kPatienceTicks = 600;
+// How long the preview runs before a picture of the dialog is taken: 1.5 s.
+constexpr int kPictureTicks = 30;
+
+const char kDialogClass[] = "#32770";
+const char kPluginCaption[] = "Velmora Leader";
+const char kMessageCaption[] = "Message";
+
+// Control ids of the plug-in's dialog.
+constexpr int kWidthEdit = 101;
+constexpr int kDepthEdit = 102;
+constexpr int kStartEdit = 103;
+constexpr int kDelayEdit = 106;
+constexpr int kOkButton = IDOK;
+constexpr int kCancelButton = IDCANCEL;
+constexpr int kTestButton = 105;
+constexpr int kHelpButton = 9;
+
+struct FoundWindows {
+    std::vector<HWND> windows;
+    const char* caption;
+};
+
+BOOL CALLBACK CollectDialog(HWND window, LPARAM param)
+{
+    auto* found = reinterpret_cast<FoundWindows*>(param);
+    char className[32] = {};
+    char caption[128] = {};
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, caption, sizeof caption);
+    if (lstrcmpA(className, kDialogClass) == 0 && lstrcmpA(caption, found->caption) == 0 &&
+        IsWindowVisible(window))
+        found->windows.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> ThreadDialogs(const char* caption)
+{
+    FoundWindows found{{}, caption};
+    EnumThreadWindows(GetCurrentThreadId(), CollectDialog, reinterpret_cast<LPARAM>(&found));
+    return found.windows;
+}
+
+BOOL CALLBACK LongestStaticText(HWND child, LPARAM param)
+{
+    auto* text = reinterpret_cast<std::string*>(param);
+    char className[32] = {};
+    GetClassNameA(child, className, sizeof className);
+    if (lstrcmpiA(className, "Static") == 0) {
+        char buffer[1024] = {};
+        GetWindowTextA(child, buffer, sizeof buffer);
+        if (lstrlenA(buffer) > static_cast<int>(text->size())) *text = buffer;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+DialogAutopilot::DialogAutopilot(const HostOptions& options, HostSession& session)
+    : options_(options), session_(session)
+{
+}
+
+DialogAutopilot::~DialogAutopilot() { Stop(); }
+
+bool DialogAutopilot::Start()
+{
+    g_autopilot = this;
+    timer_ = SetTimer(nullptr, 0, kTickMs, OnTimer);
+    return timer_ != 0;
+}
+
+void DialogAutopilot::Stop()
+{
+    if (timer_) KillTimer(nullptr, timer_);
+    timer_ = 0;
+    if (g_autopilot == this) g_autopilot = nullptr;
+}
+
+void CALLBACK DialogAutopilot::OnTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (g_autopilot && !g_autopilot->inTick_) {
+        g_autopilot->inTick_ = true;
+        g_autopilot->Tick();
+        g_autopilot->inTick_ = false;
+    }
+}
+
+bool DialogAutopilot::AnswerMessageBoxes()
+{
+    std::vector<HWND> boxes = ThreadDialogs(kMessageCaption);
+    for (HWND box : boxes) {
+        // A box already answered may still be on its way out.
+        if (GetPropA(box, "leaderhost.answered")) continue;
+        SetPropA(box, "leaderhost.answered", reinterpret_cast<HANDLE>(1));
+        std::string text;
+        EnumChildWindows(box, LongestStaticText, reinterpret_cast<LPARAM>(&text));
+        session_.NotePluginMessage(text.empty() ? "(a message without text)" : text);
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    }
+    return !boxes.empty();
+}
+
+void DialogAutopilot::Press(int id)
+{
+    HWND button = GetDlgItem(dialog_, id);
+    PostMessageA(dialog_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+void DialogAutopilot::PressChosenButton()
+{
+    buildsBefore_ = session_.buildsStarted();
+    helpsBefore_ = session_.helpRequests();
+    ticksWaited_ = 0;
+    switch (options_.press) {
+    case DialogButton::Ok:
+        Press(kOkButton);
+        stage_ = Stage::Done;
+        break;
+    case DialogButton::Cancel:
+        Press(kCancelButton);
+        stage_ = Stage::Done;
+        break;
+    case DialogButton::Test:
+        Press(kTestButton);
+        stage_ = Stage::AwaitButton;
+        break;
+    case DialogButton::Help:
+        Press(kHelpButton);
+        stage_ = Stage::AwaitButton;
+        break;
+    }
+}
+
+void DialogAutopilot::TakePicture()
+{
+    // The dialog's window surface, frame and controls as they are on screen,
+    // copied into a 24-bit DIB section after a complete repaint.
+    RECT bounds;
+    GetWindowRect(dialog_, &bounds);
+    const int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    header.biSizeImage = ((width * 3 + 3) & ~3) * height;
+
+    std::string why = "cannot make a drawing surface";
+    bool ok = false;
+    void* bits = nullptr;
+    // Focus on the default button keeps an edit's caret out of the picture.
+    SendMessageA(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog_, kOkButton)), TRUE);
+    RedrawWindow(dialog_, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    HDC screen = GetWindowDC(dialog_);
+    HDC memory = screen ? CreateCompatibleDC(screen) : nullptr;
+    HBITMAP surface = memory ? CreateDIBSection(memory, reinterpret_cast<BITMAPINFO*>(&header),
+                                                DIB_RGB_COLORS, &bits, nullptr, 0)
+                             : nullptr;
+    if (surface && bits) {
+        HGDIOBJ previous = SelectObject(memory, surface);
+        if (BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY)) {
+            GdiFlush();
+            BITMAPFILEHEADER file = {};
+            file.bfType = 0x4D42;  // "BM"
+            file.bfOffBits = sizeof file + sizeof header;
+            file.bfSize = file.bfOffBits + header.biSizeImage;
+            ok = WriteFileAtomically(
+                options_.picturePath,
+                [&](ByteSink& sink) {
+                    return sink.Write(&file, sizeof file) && sink.Write(&header, sizeof header) &&
+                           sink.Write(bits, header.biSizeImage);
+                },
+                why);
+        } else {
+            why = "the dialog's pixels cannot be read";
+        }
+        SelectObject(memory, previous);
+    }
+    if (surface) DeleteObject(surface);
+    if (memory) DeleteDC(memory);
+    if (screen) ReleaseDC(dialog_, screen);
+    if (ok)
+        std::printf("wrote %s: the dialog, %d x %d\n", options_.picturePath.c_str(), width, height);
+    else
+        session_.NoteFailure("cannot take a picture of the dialog: " + why);
+    std::fflush(stdout);
+}
+
+void DialogAutopilot::Tick()
+{
+    if (AnswerMessageBoxes()) return;
+    // While a callback runs, the plug-in is inside a command: wait for it.
+    if (session_.callbackDepth() > 0) return;
+
+    switch (stage_) {
+    case Stage::FindDialog: {
+        std::vector<HWND> dialogs = ThreadDialogs(kPluginCaption);
+        if (dialogs.empty() || !IsWindowEnabled(dialogs[0])) {
+            if (++ticksWaited_ > kPatienceTicks) {
+                session_.NoteFailure("the plug-in's dialog did not appear");
+                stage_ = Stage::Done;
+            }
+            return;
+        }
+        dialog_ = dialogs[0];
+        SetDlgItemInt(dialog_, kWidthEdit, static_cast<UINT>(options_.width), TRUE);
+        SetDlgItemInt(dialog_, kDepthEdit, static_cast<UINT>(options_.height), TRUE);
+        SetDlgItemInt(dialog_, kStartEdit, static_cast<UINT>(options_.startNumber), TRUE);
+        SetDlgItemInt(dialog_, kDelayEdit, static_cast<UINT>(EffectiveDelay(options_)), TRUE);
+        ticksWaited_ = 0;
+        if (options_.picturePath.empty()) {
+            PressChosenButton();
+        } else {
+            stage_ = Stage::TakePicture;
+        }
+        return;
+    }
+    case Stage::TakePicture:
+        // Let the preview's sweep move on a little before the picture.
+        if (++ticksWaited_ < kPictureTicks) return;
+        TakePicture();
+        PressChosenButton();
+        return;
+    case Stage::AwaitButton: {
+        // The command has run once its operation arrived and no callback or
+        // message box is active any more: the timer only comes through the
+        // dialog's own loop then.
+        bool answered = options_.press == DialogButton::Test
+                            ? session_.buildsStarted() > buildsBefore_
+                            : session_.helpRequests() > helpsBefore_;
+        if (!answered && ++ticksWaited_ <= kPatienceTicks) return;
+        if (!answered) session_.NoteFailure("the plug-in did not react to its button");
+        stage_ = Stage::PressCancel;
+        return;
+    }
+    case Stage::PressCancel:
+        if (IsWindow(dialog_) && IsWindowEnabled(dialog_)) Press(kCancelButton);
+        stage_ = Stage::Done;
+        return;
+    case Stage::Done:
+        return;
+    }
+}
