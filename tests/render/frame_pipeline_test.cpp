@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -240,5 +241,29 @@ INSTANTIATE_TEST_SUITE_P(
         return std::to_string(info.param.width) + "x" + std::to_string(info.param.height) +
                (info.param.grey ? "_grey" : "_rgb");
     });
+
+// A delivered 256 x 256 frame of number 7 at angle 270, 24-bit and grey, saved
+// as frame_7_at_270.bmp and frame_7_at_270_grey.bmp to look at.
+TEST(FramePipeline, SavesDeliveredFramesOfSevenAt270)
+{
+    for (bool grey : {false, true}) {
+        PaletteOutput output(grey);
+        int32_t number = 7, angle = 270;
+        Frame f;
+        RECT rect = {0, 0, 256, 256};
+        f.block = RenderLeaderFrame(&rect, &number, &angle, LeaderSweepStep, 9, &f.more);
+        const std::vector<uint8_t> dib = BlockBytes(f.block);
+        ASSERT_FALSE(dib.empty());
+        BITMAPFILEHEADER file = {};
+        file.bfType = 0x4D42;
+        file.bfSize = static_cast<DWORD>(sizeof file + dib.size());
+        file.bfOffBits = static_cast<DWORD>(sizeof file + 40 + (grey ? 1024 : 0));
+        FILE* out = std::fopen(grey ? "frame_7_at_270_grey.bmp" : "frame_7_at_270.bmp", "wb");
+        ASSERT_NE(out, nullptr);
+        std::fwrite(&file, sizeof file, 1, out);
+        std::fwrite(dib.data(), dib.size(), 1, out);
+        EXPECT_EQ(std::fclose(out), 0);
+    }
+}
 
 }  // namespace
