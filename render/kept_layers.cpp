@@ -62,6 +62,24 @@ bool DrawOverlayOn(int32_t width, int32_t height, uint8_t fill, Use use)
 
 KeptLayers g_kept[2];  // [0] is the size used last
 
+// The end of the run of equal bytes that starts at `from`; eight bytes at a
+// time, since a backdrop's runs are long (a learnt frame is 3 MiB at most).
+size_t EndOfRun(const uint8_t* pixels, size_t from, size_t bytes)
+{
+    const uint8_t value = pixels[from];
+    uint64_t pattern;
+    std::memset(&pattern, value, sizeof pattern);
+    size_t i = from + 1;
+    while (i + 8 <= bytes) {
+        uint64_t word;
+        std::memcpy(&word, pixels + i, sizeof word);
+        if (word != pattern) break;
+        i += 8;
+    }
+    while (i < bytes && pixels[i] == value) ++i;
+    return i;
+}
+
 }  // namespace
 
 bool FindLeaderOverlay(int32_t width, int32_t height, std::vector<OverlayRun>* runs)
@@ -118,7 +136,7 @@ void KeptLayers::learnBackdrop(int32_t angle, const uint8_t* pixels)
             const uint8_t value = pixels[i];
             learnt.starts.push_back(static_cast<uint32_t>(i));
             learnt.values.push_back(value);
-            while (i < bytes && pixels[i] == value) ++i;
+            i = EndOfRun(pixels, i, bytes);
         }
         learnt.starts.shrink_to_fit();
         learnt.values.shrink_to_fit();
