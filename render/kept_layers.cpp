@@ -27,7 +27,8 @@ size_t SurfaceBytes(int32_t width, int32_t height)
 }
 
 // Draws the overlay on a fresh memory DC holding a 24-bit section filled with
-// `fill`, then lets `use` read the pixels. False when something cannot be made.
+// `fill`, then lets `use` read the pixels. False when something cannot be made
+// or `use` runs out of memory.
 template <typename Use>
 bool DrawOverlayOn(int32_t width, int32_t height, uint8_t fill, Use use)
 {
@@ -51,7 +52,14 @@ bool DrawOverlayOn(int32_t width, int32_t height, uint8_t fill, Use use)
         RECT rect = {0, 0, width, height};
         ok = PaintLeaderOverlay(dc, &rect);
         GdiFlush();
-        if (ok) use(static_cast<const uint8_t*>(pixels));
+        if (ok) {
+            // Out of memory while reading: give up, but release everything below.
+            try {
+                use(static_cast<const uint8_t*>(pixels));
+            } catch (const std::bad_alloc&) {
+                ok = false;
+            }
+        }
     }
     if (previous) SelectObject(dc, previous);
     if (section) DeleteObject(section);
