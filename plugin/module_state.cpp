@@ -4,6 +4,7 @@
 namespace {
 HINSTANCE g_module = nullptr;
 const HostContext* g_hostContext = nullptr;
+LeaderCounter g_previewCounter = {9, 360};
 }  // namespace
 
 HINSTANCE PluginModule() { return g_module; }
@@ -16,3 +17,5 @@ bool HostWantsPaletteImages()
 {
     return g_hostContext && (g_hostContext->outputFlags & HostOutputPaletteImages) != 0;
 }
+
+LeaderCounter* PreviewCounter() { return &g_previewCounter; }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "plugin/host_records.h"
+#include "render/leader_painter.h"
 
 HINSTANCE PluginModule();
 void SetPluginModule(HINSTANCE module);
@@ -15,3 +16,7 @@ void SetCurrentHostContext(const HostContext* context);
 
 // True when the running host wants 8-bit grey palette frames.
 bool HostWantsPaletteImages();
+
+// The preview's countdown: always 9 down to 0 and round again, set back to
+// (9, 360) when a dialog starts and advanced by every preview paint.
+LeaderCounter* PreviewCounter();

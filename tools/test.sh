@@ -11,10 +11,6 @@ cmake --build "$build" -j "$(nproc)"
 
 export WINEPREFIX=$PWD/$build/wineprefix WINEDEBUG=-all
 tools/wine-prefix.sh "$WINEPREFIX"
-wineserver -p || true           # keep one server warm for every test program
-# Start the prefix's services now, with no terminal or pipe of ours: started
-# by the first test program instead, they would inherit CTest's output pipe
-# and hold it open for as long as the server lives, and CTest would wait.
-wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+# the prefix script leaves one server warm for every test program
 trap 'wineserver -k || true' EXIT
 ctest --test-dir "$build" --output-on-failure -j 2
