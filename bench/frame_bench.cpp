@@ -125,6 +125,11 @@ void FrameParts(int width, int height)
                CreateRenderTarget(w, h, &target);
                FinishRenderTarget(&target, 0);
            }), "ms", "");
+    std::snprintf(name, sizeof name, "the same without the isotropic set-up (the pipeline's)");
+    Report(name, MedianMs(21, [&] {
+               CreatePixelRenderTarget(w, h, &target);
+               FinishRenderTarget(&target, 0);
+           }), "ms", "");
     CreateRenderTarget(w, h, &target);
     std::snprintf(name, sizeof name, "PaintLeaderFrame on %dx%d (every layer with GDI)", w, h);
     Report(name, MedianMs(11, [&] {
