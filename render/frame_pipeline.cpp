@@ -63,7 +63,7 @@ HGLOBAL RenderLeaderFrameBy(FrameRoute route, const RECT* rect, int32_t* number,
     *more = 1;
     const int32_t width = static_cast<int32_t>(static_cast<uint32_t>(rect->right - rect->left) << 2);
     const int32_t height = static_cast<int32_t>(static_cast<uint32_t>(rect->bottom - rect->top) << 2);
-    if (!CreateRenderTarget(width, height, &target)) {
+    if (!CreatePixelRenderTarget(width, height, &target)) {
         FinishRenderTarget(&target, 0);
         return nullptr;
     }

@@ -27,7 +27,8 @@ size_t SurfaceBytes(int32_t width, int32_t height)
 }
 
 // Draws the overlay on a fresh memory DC holding a 24-bit section filled with
-// `fill`, then lets `use` read the pixels. False when something cannot be made.
+// `fill`, then lets `use` read the pixels. False when something cannot be made
+// or `use` runs out of memory.
 template <typename Use>
 bool DrawOverlayOn(int32_t width, int32_t height, uint8_t fill, Use use)
 {
@@ -51,7 +52,14 @@ bool DrawOverlayOn(int32_t width, int32_t height, uint8_t fill, Use use)
         RECT rect = {0, 0, width, height};
         ok = PaintLeaderOverlay(dc, &rect);
         GdiFlush();
-        if (ok) use(static_cast<const uint8_t*>(pixels));
+        if (ok) {
+            // Out of memory while reading: give up, but release everything below.
+            try {
+                use(static_cast<const uint8_t*>(pixels));
+            } catch (const std::bad_alloc&) {
+                ok = false;
+            }
+        }
     }
     if (previous) SelectObject(dc, previous);
     if (section) DeleteObject(section);
@@ -61,6 +69,24 @@ bool DrawOverlayOn(int32_t width, int32_t height, uint8_t fill, Use use)
 }
 
 KeptLayers g_kept[2];  // [0] is the size used last
+
+// The end of the run of equal bytes that starts at `from`; eight bytes at a
+// time, since a backdrop's runs are long (a learnt frame is 3 MiB at most).
+size_t EndOfRun(const uint8_t* pixels, size_t from, size_t bytes)
+{
+    const uint8_t value = pixels[from];
+    uint64_t pattern;
+    std::memset(&pattern, value, sizeof pattern);
+    size_t i = from + 1;
+    while (i + 8 <= bytes) {
+        uint64_t word;
+        std::memcpy(&word, pixels + i, sizeof word);
+        if (word != pattern) break;
+        i += 8;
+    }
+    while (i < bytes && pixels[i] == value) ++i;
+    return i;
+}
 
 }  // namespace
 
@@ -118,7 +144,7 @@ void KeptLayers::learnBackdrop(int32_t angle, const uint8_t* pixels)
             const uint8_t value = pixels[i];
             learnt.starts.push_back(static_cast<uint32_t>(i));
             learnt.values.push_back(value);
-            while (i < bytes && pixels[i] == value) ++i;
+            i = EndOfRun(pixels, i, bytes);
         }
         learnt.starts.shrink_to_fit();
         learnt.values.shrink_to_fit();

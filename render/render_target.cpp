@@ -7,7 +7,9 @@
 
 #include "image/packed_dib.h"
 
-int CreateRenderTarget(int32_t width, int32_t height, RenderTarget* target)
+namespace {
+
+int MakeRenderTarget(int32_t width, int32_t height, RenderTarget* target, bool isotropic)
 {
     std::memset(target, 0, sizeof *target);
     target->screenDc = GetDC(nullptr);
@@ -23,7 +25,7 @@ int CreateRenderTarget(int32_t width, int32_t height, RenderTarget* target)
     }
     if (target->section) {
         GdiFlush();
-        SetMapMode(target->memoryDc, MM_ISOTROPIC);
+        if (isotropic) SetMapMode(target->memoryDc, MM_ISOTROPIC);
         target->previousBitmap = SelectObject(target->memoryDc, target->section);
     }
     if (!target->previousBitmap) {
@@ -32,10 +34,24 @@ int CreateRenderTarget(int32_t width, int32_t height, RenderTarget* target)
     }
     const LONG w = target->header->biWidth;
     const LONG h = target->header->biHeight;
-    SetWindowExtEx(target->memoryDc, w, h, nullptr);
-    SetViewportExtEx(target->memoryDc, w, h, nullptr);
+    if (isotropic) {
+        SetWindowExtEx(target->memoryDc, w, h, nullptr);
+        SetViewportExtEx(target->memoryDc, w, h, nullptr);
+    }
     SetRect(&target->rect, 0, 0, w, h);
     return 1;
+}
+
+}  // namespace
+
+int CreateRenderTarget(int32_t width, int32_t height, RenderTarget* target)
+{
+    return MakeRenderTarget(width, height, target, true);
+}
+
+int CreatePixelRenderTarget(int32_t width, int32_t height, RenderTarget* target)
+{
+    return MakeRenderTarget(width, height, target, false);
 }
 
 int FinishRenderTarget(RenderTarget* target, uint32_t flags)

@@ -23,6 +23,12 @@ struct RenderTarget {
 // after finishing the target with its block discarded.
 int CreateRenderTarget(int32_t width, int32_t height, RenderTarget* target);
 
+// The same surface left in MM_TEXT, for a caller that paints in MM_TEXT at
+// once: the isotropic set-up above would be replaced before anything is
+// drawn, and under Wine each of its extent calls costs a query of the
+// device's proportions (about half a millisecond when the machine is busy).
+int CreatePixelRenderTarget(int32_t width, int32_t height, RenderTarget* target);
+
 // Flushes drawing, copies the pixels into the block and releases every GDI
 // object. Bit 0 of flags keeps the block in target->block for the caller;
 // otherwise it is freed. Always returns 1; a second finish is harmless.

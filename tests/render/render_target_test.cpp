@@ -193,3 +193,31 @@ TEST(KeptLayers, InterleavedSizesStayExact)
 }
 
 }  // namespace
+
+namespace {
+
+// The pipeline's surface skips the isotropic set-up that MM_TEXT replaces at
+// once; painted after that switch, both surfaces hold the same bytes.
+TEST(RenderTarget, PixelTargetPaintsTheSameBytes)
+{
+    for (int32_t angle : {360, 270, 96}) {
+        std::vector<uint8_t> painted[2];
+        for (int pixel = 0; pixel < 2; ++pixel) {
+            RenderTarget target;
+            ASSERT_EQ(pixel ? CreatePixelRenderTarget(400, 380, &target) : CreateRenderTarget(400, 380, &target), 1);
+            if (pixel) {
+                EXPECT_EQ(GetMapMode(target.memoryDc), MM_TEXT);
+            }
+            SetMapMode(target.memoryDc, MM_TEXT);
+            int32_t number = 6, a = angle;
+            PaintLeaderFrame(target.memoryDc, &target.rect, &number, &a, LeaderSweepStep, 9);
+            FinishRenderTarget(&target, KeepRenderTargetBlock);
+            painted[pixel] = BlockBytes(target.block);
+            FinishRenderTarget(&target, 0);
+        }
+        EXPECT_FALSE(painted[0].empty());
+        EXPECT_TRUE(painted[0] == painted[1]) << "angle " << angle;
+    }
+}
+
+}  // namespace
