@@ -686,6 +686,19 @@ bool VerticalWithRowCache(const BITMAPINFOHEADER* source, BITMAPINFOHEADER* dest
             }
             w.rowPointers[k] = row;
         }
+        // Ask for the source rows the next window adds while this one is
+        // summed, so that reading them overlaps with the arithmetic (grey
+        // rows are read sparsely, which the processor does not foresee).
+        if (grey && y + 1 < outputs) {
+            const FilterContributor* next = w.contributors + static_cast<size_t>(y + 1) * room;
+            const size_t rowBytes = static_cast<size_t>(width) * BytesPerPixel(bits);
+            for (int32_t k = 0; k < w.windowCount[y + 1]; ++k) {
+                int32_t p = next[k].pixel;
+                if (w.cachedRow[static_cast<size_t>(p) % slots] == p) continue;
+                const char* from = reinterpret_cast<const char*>(PictureRow(source, p));
+                for (size_t b = 0; b < rowBytes; b += 64) _mm_prefetch(from + b, _MM_HINT_T0);
+            }
+        }
         SumWindowRows(w.rowPointers, c, count, lanes, PictureRow(destination, y), spread);
     }
     return true;

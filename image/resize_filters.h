@@ -5,9 +5,10 @@
 // clamped to 0..255 and rounded half up with trunc(acc + 0.5). The passes
 // below reach that same sum faster than pixel-by-pixel access: weights are
 // computed once per output index, rows are read directly, several pixels are
-// summed side by side with SSE2 doubles (separate multiply and add), and a
-// 24-bit picture whose pixels all have red = green = blue is summed once per
-// pixel instead of three times. None of this changes a single sum.
+// summed side by side with SSE2 (or, where the processor has it, AVX)
+// doubles with separate multiplies and adds, and where every pixel a pass
+// reads has red = green = blue the sum is taken once per pixel instead of
+// three times. None of this changes a single sum.
 #pragma once
 
 #include <windows.h>
