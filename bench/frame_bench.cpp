@@ -15,23 +15,9 @@
 #include "render/kept_layers.h"
 #include "render/leader_painter.h"
 #include "render/render_target.h"
+#include "tests/support/palette_output.h"
 
 namespace {
-
-class HostOutput {
-public:
-    explicit HostOutput(bool grey)
-    {
-        context_.size = sizeof context_;
-        context_.version = 0x1100;
-        context_.outputFlags = grey ? HostOutputPaletteImages : 0;
-        SetCurrentHostContext(&context_);
-    }
-    ~HostOutput() { SetCurrentHostContext(nullptr); }
-
-private:
-    HostContext context_ = {};
-};
 
 // Median time of one frame over a stretch of a countdown.
 double FrameMs(FrameRoute route, int width, int height, int runs)
@@ -56,11 +42,11 @@ BENCH_CASE(FrameBuildSize, "frame 256x256")
     // after it (the countdown below includes it).
     FrameMs(FrameRoute::KeptOverlay, 256, 256, 60);
     {
-        HostOutput output(false);
+        PaletteOutput output(false);
         Report("frame 256x256, 24-bit (median)", FrameMs(FrameRoute::KeptOverlay, 256, 256, 41), "ms", "");
     }
     {
-        HostOutput output(true);
+        PaletteOutput output(true);
         Report("frame 256x256, grey 8-bit (median)", FrameMs(FrameRoute::KeptOverlay, 256, 256, 41), "ms",
                "target <= 6 ms");
         Report("frame 256x256, grey 8-bit, every layer with GDI (median)",
@@ -72,12 +58,12 @@ BENCH_CASE(FramePreviewSize, "frame preview 100x95")
 {
     FrameMs(FrameRoute::KeptOverlay, 100, 95, 60);
     {
-        HostOutput output(false);
+        PaletteOutput output(false);
         Report("preview frame 100x95, 24-bit (median)", FrameMs(FrameRoute::KeptOverlay, 100, 95, 101), "ms",
                "target <= 3 ms");
     }
     {
-        HostOutput output(true);
+        PaletteOutput output(true);
         Report("preview frame 100x95, grey 8-bit (median)", FrameMs(FrameRoute::KeptOverlay, 100, 95, 101),
                "ms", "target <= 3 ms");
     }
@@ -88,7 +74,7 @@ BENCH_CASE(FrameCountdown, "countdown 600 frames 256x256")
     // From nothing kept at this size, as a build right after opening the dialog.
     KeptLayersFor(1, 1);
     KeptLayersFor(2, 2);
-    HostOutput output(true);
+    PaletteOutput output(true);
     RECT rect = {0, 0, 256, 256};
     int32_t number = 9, angle = 360, more = 1;
     std::vector<double> times;

@@ -18,24 +18,7 @@
 #include "plugin/module_state.h"
 #include "render/leader_painter.h"
 #include "tests/render/dib_surface.h"
-
-// Sets the module-wide host context's palette flag for the length of a scope.
-class PaletteOutput {
-public:
-    explicit PaletteOutput(bool wanted)
-    {
-        context_.size = sizeof context_;
-        context_.version = 0x1100;
-        context_.outputFlags = wanted ? HostOutputPaletteImages : 0;
-        previous_ = CurrentHostContext();
-        SetCurrentHostContext(&context_);
-    }
-    ~PaletteOutput() { SetCurrentHostContext(previous_); }
-
-private:
-    HostContext context_ = {};
-    const HostContext* previous_;
-};
+#include "tests/support/palette_output.h"
 
 // Frees a global block through the program's import of GlobalFree.
 void FreeBlock(HGLOBAL block);
