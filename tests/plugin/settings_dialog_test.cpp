@@ -7,7 +7,7 @@
 #include <string>
 
 #include "resources/resource_ids.h"
-#include "tests/settings/settings_fixtures.h"
+#include "tests/plugin/settings_fixtures.h"
 #include "tests/support/host_harness.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "plugin/ranged_items.h"
-#include "tests/settings/settings_fixtures.h"
+#include "tests/plugin/settings_fixtures.h"
 
 namespace {
 

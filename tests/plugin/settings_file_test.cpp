@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "plugin/settings_file.h"
-#include "tests/settings/settings_fixtures.h"
+#include "tests/plugin/settings_fixtures.h"
 
 namespace {
 
