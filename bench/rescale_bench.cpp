@@ -12,6 +12,7 @@
 #include "image/rescale.h"
 #include "render/leader_painter.h"
 #include "render/render_target.h"
+#include "tests/support/dib_compare.h"
 #include "tests/support/rescale_oracle.h"
 
 namespace {

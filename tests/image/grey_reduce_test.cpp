@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "image/packed_dib.h"
+#include "tests/support/dib_compare.h"
 #include "tests/support/rescale_oracle.h"
 #include "tests/support/resource_watch.h"
 

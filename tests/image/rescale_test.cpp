@@ -12,6 +12,7 @@
 
 #include "image/packed_dib.h"
 #include "image/resize_filters.h"
+#include "tests/support/dib_compare.h"
 #include "tests/support/rescale_oracle.h"
 #include "tests/support/resource_watch.h"
 

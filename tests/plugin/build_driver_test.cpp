@@ -12,6 +12,7 @@
 #include "plugin/module_state.h"
 #include "render/frame_pipeline.h"
 #include "resources/resource_ids.h"
+#include "tests/support/dib_compare.h"
 #include "tests/support/host_harness.h"
 #include "tests/support/resource_watch.h"
 
@@ -106,7 +107,8 @@ void ExpectPipelineFrame(const HostCall& call, const HostContext& context, int k
         ASSERT_TRUE(view.header());
         const size_t bytes = FrameBytes(view.header());
         ASSERT_GE(call.frame.size(), bytes) << "frame " << k;
-        EXPECT_EQ(std::memcmp(call.frame.data(), view.header(), bytes), 0) << "frame " << k;
+        EXPECT_TRUE(SameDibBytes(reinterpret_cast<const uint8_t*>(view.header()), bytes, call.frame.data(), bytes))
+            << "frame " << k;
     }
     GlobalFree(expected);
 }

@@ -13,6 +13,7 @@
 #include "render/frame_routes.h"
 #include "render/render_target.h"
 #include "tests/render/frame_test_support.h"
+#include "tests/support/dib_compare.h"
 #include "tests/support/resource_watch.h"
 
 namespace {
@@ -43,7 +44,7 @@ TEST(FramePipeline, FrameSizeDepthAndOffsetRectangle)
         number = 3, angle = 120;
         RECT offset = {1, 1, 65, 49};
         b.block = RenderLeaderFrame(&offset, &number, &angle, LeaderSweepStep, 9, &b.more);
-        EXPECT_EQ(BlockBytes(a.block), BlockBytes(b.block)) << (grey ? "grey" : "24-bit");
+        EXPECT_TRUE(SameBlockBytes(a.block, b.block)) << (grey ? "grey" : "24-bit");
     }
 }
 
@@ -80,7 +81,7 @@ TEST(FramePipeline, BytesAreThePaintedReducedAndGreyedFrame)
             n2 = c.number, a2 = c.angle;
             Frame f;
             f.block = RenderLeaderFrameBy(route, &rect, &n2, &a2, LeaderSweepStep, 9, &f.more);
-            EXPECT_TRUE(BlockBytes(f.block) == expected)
+            EXPECT_TRUE(SameDibBytes(expected, BlockBytes(f.block)))
                 << c.width << "x" << c.height << " " << c.number << "@" << c.angle
                 << (route == FrameRoute::Plain ? " plain" : " overlay");
             EXPECT_EQ(f.more, moreExpected);
@@ -164,7 +165,7 @@ TEST(FramePipelineOutcomes, ReductionFailsAndThe24BitFrameComesBack)
             GetPackedDibInfo(f.block, nullptr, nullptr, &bits, nullptr);
             EXPECT_EQ(bits, 24);
             EXPECT_EQ(f.more, 1);
-            EXPECT_TRUE(BlockBytes(f.block) == expected);
+            EXPECT_TRUE(SameDibBytes(expected, BlockBytes(f.block)));
             EXPECT_EQ(memory.liveBlocks(), 1u);  // the frame alone
             break;
         }
@@ -221,7 +222,7 @@ TEST_P(FrameRoutes, KeptOverlayGivesThePlainPaintersBytes)
         fast.block = RenderLeaderFrameBy(FrameRoute::KeptOverlay, &rect, &fastNumber, &fastAngle, c.step,
                                          c.start, &fast.more);
         ASSERT_NE(plain.block, nullptr);
-        ASSERT_TRUE(BlockBytes(plain.block) == BlockBytes(fast.block)) << "frame " << frames;
+        ASSERT_TRUE(SameBlockBytes(plain.block, fast.block)) << "frame " << frames;
         ASSERT_EQ(plain.more, fast.more);
         ASSERT_EQ(plainNumber, fastNumber);
         ASSERT_EQ(plainAngle, fastAngle);

@@ -148,16 +148,3 @@ HGLOBAL OracleReduceToGrey8(HGLOBAL source)
     GlobalUnlock(source);
     return result;
 }
-
-bool SameBlockBytes(HGLOBAL a, HGLOBAL b)
-{
-    if (!a || !b) return a == b;
-    SIZE_T size = GlobalSize(a);
-    if (size != GlobalSize(b)) return false;
-    const void* pa = GlobalLock(a);
-    const void* pb = GlobalLock(b);
-    bool same = std::memcmp(pa, pb, size) == 0;
-    GlobalUnlock(b);
-    GlobalUnlock(a);
-    return same;
-}

@@ -14,5 +14,3 @@ HGLOBAL OracleRescaleDib(HGLOBAL source, int32_t newWidth, int32_t newHeight, in
 // Same contract as ReduceToGrey8 for 24- and 32-bit sources.
 HGLOBAL OracleReduceToGrey8(HGLOBAL source);
 
-// True when two global-memory blocks have the same size and the same bytes.
-bool SameBlockBytes(HGLOBAL a, HGLOBAL b);
