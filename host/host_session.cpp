@@ -124,10 +124,10 @@ int32_t HostSession::NewDocument(const FileObjectRecord* record, bool test)
                                           options_.paletteImages));
     documentRecord_ = record;
     documentIsTest_ = test;
-    // The record carries the starting number times 60; the build then hands
-    // over one more number's worth: (start + 1) x 60 frames.
-    expectedFrames_ = record->frameHint > 0 && record->frameHint % 60 == 0
-                          ? record->frameHint + 60 : 0;
+    // The record carries the starting number times LeaderFramesPerNumber; the
+    // build then hands over one more number's worth: (start + 1) x that many.
+    expectedFrames_ = record->frameHint > 0 && record->frameHint % LeaderFramesPerNumber == 0
+                          ? record->frameHint + LeaderFramesPerNumber : 0;
     framesOffered_ = 0;
     return 1;
 }

@@ -23,7 +23,7 @@ namespace {
 const char kNewFileFailed[] = "There has been an error creating a new file object";
 const char kAddImageFailed[] = "There has been an error adding an image to the current file object.";
 
-constexpr int32_t kFramesPerNumber = 360 / LeaderSweepStep;
+static_assert(360 / LeaderSweepStep == LeaderFramesPerNumber, "one sweep per number");
 
 void FillFileObjectRecord(FileObjectRecord* record, HWND dialog, int32_t width, int32_t height,
                           int32_t startNumber)
@@ -40,7 +40,7 @@ void FillFileObjectRecord(FileObjectRecord* record, HWND dialog, int32_t width, 
         record->palette[3 * i + 2] = static_cast<uint8_t>(i);
     }
     record->zero796 = 0;
-    record->frameHint = startNumber * kFramesPerNumber;
+    record->frameHint = startNumber * LeaderFramesPerNumber;
 }
 
 // Hands one frame to the host and frees its block; returns the host's answer.
@@ -83,7 +83,7 @@ int RunLeaderBuild(HWND dialog, HostCallback callback, BuildKind kind)
     // The record stays at this address, unchanged, until the finish operation returns.
     FileObjectRecord file;
     const int32_t width = GetRangedItemValue(dialog, IDC_WIDTH);
-    const int32_t height = GetRangedItemValue(dialog, IDC_DEPTH);
+    const int32_t height = GetRangedItemValue(dialog, IDC_HEIGHT);
     const int32_t startNumber = GetRangedItemValue(dialog, IDC_START_NUMBER);
     FillFileObjectRecord(&file, dialog, width, height, startNumber);
     LeaderCounter counter = {startNumber, 360};

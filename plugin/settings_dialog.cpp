@@ -5,7 +5,6 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "plugin/build_driver.h"
@@ -23,7 +22,6 @@ namespace {
 constexpr UINT_PTR kPreviewTimer = 10;
 constexpr UINT kPreviewPeriodMs = 50;
 constexpr int32_t kPreviewResetNumber = 9;
-constexpr int kRangeTextLimit = 260;
 
 const char kInternalError[] = "Internal error";
 const char kHelpFailed[] = "There has been an error accessing the Help for this plugin.";
@@ -66,18 +64,18 @@ void CentreOnScreen(HWND dialog)
 // setting the position also writes the default into the buddy edit.
 void ApplyRangeCaptions(HWND dialog)
 {
-    const int spins[] = {IDC_WIDTH_SPIN, IDC_DEPTH_SPIN, IDC_START_NUMBER_SPIN, IDC_DELAY_SPIN};
+    // These start values mark a number the text does not give.
+    constexpr RangeCaption kAbsent = {-32767, 32767, -32767};
+    const int spins[] = {IDC_WIDTH_SPIN, IDC_HEIGHT_SPIN, IDC_START_NUMBER_SPIN, IDC_DELAY_SPIN};
     for (int id : spins) {
-        char text[kRangeTextLimit + 1] = "";
-        GetDlgItemTextA(dialog, id, text, sizeof text);
-        // These start values mark a number the text does not give.
-        int minimum = -32767, maximum = 32767, fallback = -32767;
-        std::sscanf(text, "%d,%d,%d", &minimum, &maximum, &fallback);
+        const RangeCaption range = ReadRangeCaption(dialog, id, kAbsent);
         HWND spin = GetDlgItem(dialog, id);
         if (!spin) continue;
-        if (minimum != -32767 && maximum != 32767)
-            SendMessageA(spin, UDM_SETRANGE32, static_cast<WPARAM>(minimum), static_cast<LPARAM>(maximum));
-        if (fallback != -32767) SendMessageA(spin, UDM_SETPOS32, 0, static_cast<LPARAM>(fallback));
+        if (range.minimum != kAbsent.minimum && range.maximum != kAbsent.maximum)
+            SendMessageA(spin, UDM_SETRANGE32, static_cast<WPARAM>(range.minimum),
+                         static_cast<LPARAM>(range.maximum));
+        if (range.defaultValue != kAbsent.defaultValue)
+            SendMessageA(spin, UDM_SETPOS32, 0, static_cast<LPARAM>(range.defaultValue));
     }
 }
 
@@ -85,7 +83,7 @@ void ApplyRangeCaptions(HWND dialog)
 INT_PTR InitialiseDialog(HWND dialog, const HostContext* context)
 {
     SetCurrentHostContext(context);
-    ApplyButtonSkinHook(dialog, context ? context->skinStyle : 0);
+    ApplyButtonSkin(dialog, context ? context->skinStyle : 0);
     if (!CurrentCallback()) {
         ShowPluginMessage(dialog, kInternalError);
         EndDialog(dialog, 0);
@@ -96,7 +94,7 @@ INT_PTR InitialiseDialog(HWND dialog, const HostContext* context)
     SetDlgItemTextA(dialog, IDC_DELAY_SPIN,
                     HostWantsPaletteImages() ? kPaletteDelayRange : kTrueColourDelayRange);
     ApplyRangeCaptions(dialog);
-    LoadSettingsHook(dialog);
+    LoadSettings(dialog);
     SetTimer(dialog, kPreviewTimer, kPreviewPeriodMs, nullptr);
     return FALSE;  // leave the keyboard focus where it is
 }
@@ -145,7 +143,7 @@ void RunOkBuild(HWND dialog, HostCallback callback)
     {
         BuildRunningScope running;
         RunLeaderBuild(dialog, callback, BuildKind::Ok);
-        SaveSettingsHook(dialog);
+        SaveSettings(dialog);
     }
     EndDialog(dialog, 1);
 }

@@ -1,5 +1,6 @@
-// The plug-in's settings dialog with its live preview, and the build driver
-// behind its OK and Test buttons.
+// The plug-in's settings dialog, run modally by PLUGIN17DoBuild: four ranged
+// edits, a live preview and the OK, Cancel, Test and Help buttons. The builds
+// behind OK and Test are in build_driver.h.
 #pragma once
 
 #include <windows.h>

@@ -1,5 +1,7 @@
-// The two ways the frame pipeline can paint the 4x surface. Both deliver the
-// same bytes; the tests hold them against each other.
+// The frame pipeline with the route that paints its 4x surface chosen by the
+// caller, for the tests and the benchmark: every layer drawn with GDI, or the
+// opaque layers written from kept bytes (what RenderLeaderFrame always does).
+// Both routes deliver the same bytes; the tests hold them against each other.
 #pragma once
 
 #include <windows.h>
@@ -8,7 +10,7 @@
 
 enum class FrameRoute {
     Plain,        // PaintLeaderFrame on the surface, every layer drawn with GDI
-    KeptOverlay,  // background, sweep and number with GDI; rings and crosshair from kept pixels
+    KeptOverlay,  // backdrop, rings and crosshair from kept bytes (learnt when new); number with GDI
 };
 
 struct RenderTarget;

@@ -102,7 +102,7 @@ ButtonLook ButtonLookForStyle(int32_t skinStyle)
     }
 }
 
-void ApplyButtonSkinHook(HWND dialog, int32_t skinStyle)
+void ApplyButtonSkin(HWND dialog, int32_t skinStyle)
 {
     SetButtonSkinStyle(skinStyle);
     // In this order; a missing button is simply left out.

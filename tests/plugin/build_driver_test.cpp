@@ -334,7 +334,7 @@ TEST_P(ReadClamping, BuildUsesClampedSettings)
     host.setPaletteOutput(c.palette);
     host.refuse(HostOpAddImage, 1);  // one frame is enough to see the delay and size
     host.setEdit(IDC_WIDTH, c.width)
-        .setEdit(IDC_DEPTH, c.height)
+        .setEdit(IDC_HEIGHT, c.height)
         .setEdit(IDC_START_NUMBER, c.start)
         .setEdit(IDC_DELAY, c.delay)
         .press(IDC_TEST)
