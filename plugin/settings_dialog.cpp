@@ -29,19 +29,65 @@ const char kHelpDocument[] = "TOVANREL.HTML";
 const char kPaletteDelayRange[] = "1,100,8";
 const char kTrueColourDelayRange[] = "1,1000,80";
 
-// True while an OK or Test build runs. The host's callback may let messages
-// through, so the buttons can be pressed again meanwhile; a nested build or
-// ending the dialog in mid-build would interleave operations on the host's
-// file objects, so those commands are ignored until the build is over.
-bool g_buildRunning = false;
-
-class BuildRunningScope {
+// One running dialog. A host may call PLUGIN17DoBuild again from inside its
+// callback (to show a dialog of its own), so one dialog can run inside
+// another: each has its own busy state, and each puts back, when it ends,
+// the module-wide host context and button style that its start replaced.
+class DialogSession {
 public:
-    BuildRunningScope() { g_buildRunning = true; }
-    ~BuildRunningScope() { g_buildRunning = false; }
-    BuildRunningScope(const BuildRunningScope&) = delete;
-    BuildRunningScope& operator=(const BuildRunningScope&) = delete;
+    DialogSession()
+        : outer_(innermost_), depth_(outer_ ? outer_->depth_ + 1 : 1),
+          replacedContext_(CurrentHostContext()), replacedSkinStyle_(ButtonSkinStyle())
+    {
+        innermost_ = this;
+    }
+    ~DialogSession()
+    {
+        SetCurrentHostContext(replacedContext_);
+        SetButtonSkinStyle(replacedSkinStyle_);
+        innermost_ = outer_;
+    }
+    DialogSession(const DialogSession&) = delete;
+    DialogSession& operator=(const DialogSession&) = delete;
+
+    // The session whose dialog is being created or runs innermost.
+    static DialogSession* Innermost() { return innermost_; }
+    // 1 for the outermost dialog, 2 for one run from inside its callback, ...
+    int depth() const { return depth_; }
+
+    // True while an OK or Test build or a help request runs. The host's
+    // callback may let messages through, so the buttons can be pressed again
+    // meanwhile; a second build or ending the dialog in mid-build would
+    // interleave operations on the host's file objects, so this dialog's
+    // commands are ignored until it is over.
+    bool busy = false;
+
+private:
+    static DialogSession* innermost_;
+    DialogSession* outer_;
+    int depth_;
+    const HostContext* replacedContext_;
+    int32_t replacedSkinStyle_;
 };
+
+DialogSession* DialogSession::innermost_ = nullptr;
+
+class BusyScope {
+public:
+    explicit BusyScope(DialogSession* session) : session_(session) { session_->busy = true; }
+    ~BusyScope() { session_->busy = false; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    DialogSession* session_;
+};
+
+// The session of a dialog, kept in its DWLP_USER slot from its initialisation.
+DialogSession* SessionOf(HWND dialog)
+{
+    return reinterpret_cast<DialogSession*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
 
 // The host callback of the running dialog, or null when there is none: a
 // null HostContext counts as a missing callback and is never read.
@@ -82,6 +128,7 @@ void ApplyRangeCaptions(HWND dialog)
 // Returns what the dialog procedure returns for the initialisation message.
 INT_PTR InitialiseDialog(HWND dialog, const HostContext* context)
 {
+    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(DialogSession::Innermost()));
     SetCurrentHostContext(context);
     ApplyButtonSkin(dialog, context ? context->skinStyle : 0);
     if (!CurrentCallback()) {
@@ -138,42 +185,43 @@ void PaintPreview(const DRAWITEMSTRUCT* item)
     GlobalFree(block);
 }
 
-void RunOkBuild(HWND dialog, HostCallback callback)
+void RunOkBuild(HWND dialog, DialogSession* session, HostCallback callback)
 {
     {
-        BuildRunningScope running;
+        BusyScope busy(session);
         RunLeaderBuild(dialog, callback, BuildKind::Ok);
         SaveSettings(dialog);
     }
     EndDialog(dialog, 1);
 }
 
-void RunTestBuild(HWND dialog, HostCallback callback)
+void RunTestBuild(HWND dialog, DialogSession* session, HostCallback callback)
 {
-    BuildRunningScope running;
+    BusyScope busy(session);
     RunLeaderBuild(dialog, callback, BuildKind::Test);
 }
 
-void ShowHelp(HWND dialog, HostCallback callback)
+void ShowHelp(HWND dialog, DialogSession* session, HostCallback callback)
 {
-    BuildRunningScope running;  // the host may pump messages while it shows the help
+    BusyScope busy(session);  // the host may pump messages while it shows the help
     if (!callback(nullptr, HostOpShowHelp, 0, const_cast<char*>(kHelpDocument)))
         ShowPluginMessage(dialog, kHelpFailed);
 }
 
 void OnCommand(HWND dialog, int id)
 {
-    if (g_buildRunning) return;
+    DialogSession* session = SessionOf(dialog);
+    if (!session || session->busy) return;
     HostCallback callback = CurrentCallback();
     switch (id) {
     case IDOK:
-        if (callback) RunOkBuild(dialog, callback);
+        if (callback) RunOkBuild(dialog, session, callback);
         break;
     case IDC_TEST:
-        if (callback) RunTestBuild(dialog, callback);
+        if (callback) RunTestBuild(dialog, session, callback);
         break;
     case IDC_HELP_BUTTON:
-        if (callback) ShowHelp(dialog, callback);
+        if (callback) ShowHelp(dialog, session, callback);
         break;
     case IDCANCEL:
         EndDialog(dialog, 0);
@@ -220,8 +268,9 @@ INT_PTR RunSettingsDialog(HWND hostWindow, HostContext* context)
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&controls);
 
-    INT_PTR result = DialogBoxParamA(PluginModule(), MAKEINTRESOURCEA(IDD_SETTINGS), hostWindow,
-                                     SettingsDialogProc, reinterpret_cast<LPARAM>(context));
-    SetCurrentHostContext(nullptr);
-    return result;
+    // Ending, the session puts back the context and button style that were
+    // in force before (none at the outermost dialog).
+    DialogSession session;
+    return DialogBoxParamA(PluginModule(), MAKEINTRESOURCEA(IDD_SETTINGS), hostWindow, SettingsDialogProc,
+                           reinterpret_cast<LPARAM>(context));
 }

@@ -8,5 +8,6 @@
 #include "plugin/host_records.h"
 
 // Runs dialog template 1000 modally, owned by hostWindow; returns the
-// dialog's result (1 after OK, 0 otherwise).
+// dialog's result (1 after OK, 0 otherwise). May be called again from inside
+// the host's callback while a dialog runs.
 INT_PTR RunSettingsDialog(HWND hostWindow, HostContext* context);

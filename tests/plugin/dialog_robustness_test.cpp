@@ -50,6 +50,83 @@ TEST(Reentrancy, CommandsDuringABuildAreIgnored)
     }
 }
 
+// Closes the dialog a host opened from inside its callback, from a thread
+// timer, as a user would: with the Cancel button or the Escape key. A dialog
+// that ignores both for a second is ended as hung, with result -3.
+HWND g_outerDialog = nullptr;
+bool g_closeByEscape = false;
+int g_closeTicks = 0;
+
+void CALLBACK CloseNestedDialog(HWND, UINT, UINT_PTR, DWORD)
+{
+    const std::vector<HWND> outer = {g_outerDialog};
+    HWND inner = FindThreadDialog("Velmora Leader", nullptr, &outer);
+    if (!inner) return;
+    if (++g_closeTicks > 100)
+        EndDialog(inner, -3);
+    else if (g_closeByEscape)
+        PostMessageA(GetDlgItem(inner, IDC_WIDTH), WM_KEYDOWN, VK_ESCAPE, 0);
+    else
+        PostMessageA(GetDlgItem(inner, IDCANCEL), BM_CLICK, 0, 0);
+}
+
+// The button as it paints itself now, pixel by pixel.
+std::vector<COLORREF> ButtonPixels(HWND button)
+{
+    InvalidateRect(button, nullptr, FALSE);
+    UpdateWindow(button);
+    RECT r;
+    GetClientRect(button, &r);
+    std::vector<COLORREF> pixels;
+    HDC dc = GetDC(button);
+    for (int y = 0; y < r.bottom; ++y)
+        for (int x = 0; x < r.right; ++x) pixels.push_back(GetPixel(dc, x, y));
+    ReleaseDC(button, dc);
+    return pixels;
+}
+
+// A host that opens the plug-in again from inside its callback, during an
+// image of an OK build, with the other output format and another button look,
+// and closes that dialog again. The nested dialog answers Cancel and Escape;
+// the outer build goes on in its own format, count and button look.
+TEST(Reentrancy, NestedDialogClosesAndTheOuterBuildKeepsItsOwnContext)
+{
+    SKIP_WITHOUT_PIPELINE();
+    for (bool escape : {false, true}) {
+        TestHost host;
+        host.setPaletteOutput(!escape);
+        host.context().skinStyle = escape ? 0 : 3;
+        HostContext inner = host.context();
+        inner.outputFlags ^= HostOutputPaletteImages;
+        inner.skinStyle = escape ? 2 : 0;
+        INT_PTR innerResult = -2;
+        std::vector<COLORREF> okBefore, okAfter;
+        host.duringCall = [&](TestHost& h, HostCall& call) {
+            if (call.operation != HostOpAddImage || call.frameRecord()->index != 3) return;
+            g_outerDialog = h.dialog();
+            g_closeByEscape = escape;
+            g_closeTicks = 0;
+            okBefore = ButtonPixels(GetDlgItem(h.dialog(), IDOK));
+            UINT_PTR timer = SetTimer(nullptr, 0, 10, &CloseNestedDialog);
+            h.dll().doBuild()(h.hostWindow(), &inner, 0);
+            KillTimer(nullptr, timer);
+            innerResult = h.dialogResult();
+            okAfter = ButtonPixels(GetDlgItem(h.dialog(), IDOK));
+        };
+        host.setSettings(64, 64, 1, 10).press(IDOK);
+        EXPECT_EQ(host.doBuild(), 1);
+        EXPECT_EQ(innerResult, 0) << "escape " << escape << ": the nested dialog could not be closed";
+        EXPECT_TRUE(okAfter == okBefore) << "escape " << escape << ": the outer buttons changed their look";
+        auto frames = host.callsOf(HostOpAddImage);
+        ASSERT_EQ(frames.size(), 120u) << escape;
+        for (int i = 0; i < 120; ++i) {
+            EXPECT_EQ(frames[i]->frameRecord()->index, i);
+            ASSERT_EQ(FrameBits(*frames[i]), escape ? 24 : 8) << "escape " << escape << ", frame " << i;
+        }
+        EXPECT_EQ(host.callsOf(HostOpFinish).back()->value, 1);
+    }
+}
+
 // A pipeline that cannot make a single frame (no global memory for any
 // block) ends the build after a bounded number of attempts, as failed.
 TEST(FailingPipeline, BuildEndsAsFailedAfterRepeatedFailures)

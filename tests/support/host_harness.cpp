@@ -41,14 +41,14 @@ BOOL CALLBACK FindDialogWindow(HWND window, LPARAM param)
     return FALSE;
 }
 
-HWND FindThreadDialog(const char* caption, HWND owner, const std::vector<HWND>* skip = nullptr)
+}  // namespace
+
+HWND FindThreadDialog(const char* caption, HWND owner, const std::vector<HWND>* skip)
 {
     FindData find = {caption, owner, skip, nullptr};
     EnumThreadWindows(GetCurrentThreadId(), FindDialogWindow, reinterpret_cast<LPARAM>(&find));
     return find.found;
 }
-
-}  // namespace
 
 // ---- HostCall --------------------------------------------------------------
 

@@ -166,6 +166,10 @@ bool PipelineMakesFrames();
         if (!PipelineMakesFrames()) GTEST_SKIP() << "the frame pipeline makes no frames yet"; \
     } while (0)
 
+// The first dialog window of this thread with this caption, owned by owner
+// (null: any owner), that is not in skip.
+HWND FindThreadDialog(const char* caption, HWND owner, const std::vector<HWND>* skip = nullptr);
+
 // Dispatches this thread's messages for a while, as a host that lets
 // messages through during a callback does.
 void PumpMessagesFor(DWORD milliseconds);
