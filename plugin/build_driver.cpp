@@ -96,20 +96,26 @@ int RunLeaderBuild(HWND dialog, HostCallback callback, BuildKind kind)
     }
 
     int32_t success = 1;
-    int32_t index = 0;
-    int32_t more = 1;
-    int failuresInARow = 0;
-    do {
-        HGLOBAL block = RenderLeaderFrame(&frameRect, &counter.number, &counter.angle,
-                                          LeaderSweepStep, startNumber, &more);
-        if (block) {
-            failuresInARow = 0;
-            success = HandOverFrame(dialog, callback, &file, block, index, kind) != 0 ? 1 : 0;
-            ++index;
-        } else if (++failuresInARow >= MaxConsecutiveFrameFailures) {
-            success = 0;  // the pipeline cannot make frames: finish as failed
-        }
-    } while (more == 1 && success != 0);
+    try {
+        int32_t index = 0;
+        int32_t more = 1;
+        int failuresInARow = 0;
+        do {
+            HGLOBAL block = RenderLeaderFrame(&frameRect, &counter.number, &counter.angle,
+                                              LeaderSweepStep, startNumber, &more);
+            if (block) {
+                failuresInARow = 0;
+                success = HandOverFrame(dialog, callback, &file, block, index, kind) != 0 ? 1 : 0;
+                ++index;
+            } else if (++failuresInARow >= MaxConsecutiveFrameFailures) {
+                success = 0;  // the pipeline cannot make frames: finish as failed
+            }
+        } while (more == 1 && success != 0);
+    } catch (...) {
+        // Something below failed in a way a null block could not tell (C++
+        // code out of memory, say): the file object is still finished, as failed.
+        success = 0;
+    }
 
     if (kind == BuildKind::Ok) {
         callback(&file, HostOpAddComment, 0, const_cast<char*>(LeaderCreditText));

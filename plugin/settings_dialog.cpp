@@ -231,7 +231,7 @@ void OnCommand(HWND dialog, int id)
     }
 }
 
-INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR DispatchDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
@@ -254,6 +254,19 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         KillTimer(dialog, kPreviewTimer);
         return FALSE;
     default:
+        return FALSE;
+    }
+}
+
+// Catches everything: between a window procedure and the export that ran the
+// dialog lie the system's own frames, which a C++ exception cannot unwind
+// through (it would end the host's process). A build that throws has already
+// been ended as failed by the build driver.
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    try {
+        return DispatchDialogMessage(dialog, message, wParam, lParam);
+    } catch (...) {
         return FALSE;
     }
 }

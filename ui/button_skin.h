@@ -27,6 +27,7 @@ int SkinButton(HWND dialog, int controlId);
 // Window procedure of a skinned button: paints through PaintSkinnedButton,
 // keeps the pressed flag (bit 0 of the window's user data) on left-button
 // down and up, and hands everything else to the button class's procedure.
+// Nothing thrown below it gets out of it.
 LRESULT CALLBACK SkinButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Painters. Each paints the whole button described by the request into

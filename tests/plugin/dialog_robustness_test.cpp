@@ -3,7 +3,11 @@
 // handles and blocks left over after many builds and preview ticks.
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "plugin/build_driver.h"
+#include "plugin/module_state.h"
+#include "plugin/settings_dialog.h"
 #include "resources/resource_ids.h"
 #include "tests/support/host_harness.h"
 #include "tests/support/resource_watch.h"
@@ -169,6 +173,69 @@ TEST(FailingPipeline, GdiFailuresLeaveNothingBehind)
     EXPECT_EQ(finish[0]->value, 0);
     EXPECT_TRUE(host.callsOf(HostOpAddImage).empty());
     EXPECT_EQ(gdi.liveObjects(), 0u);
+    EXPECT_EQ(memory.liveBlocks(), 0u);
+    EXPECT_EQ(memory.heldLocks(), 0);
+}
+
+// Makes an import of the plug-in code linked into this program throw
+// std::bad_alloc, as C++ code in the pipeline or a painter would when memory
+// runs out: every call once armed with throwFrom = 1, the nth call from then
+// on with n. Linked in, the exception is raised inside the plug-in's own
+// frames, with the system's dispatch between them and the test.
+struct ThrowingImport {
+    int throwFrom = 0, callsArmed = 0;
+    void* original = nullptr;
+    bool due() { return throwFrom > 0 && ++callsArmed >= throwFrom; }
+};
+ThrowingImport g_getDC, g_sysColorBrush;
+
+HDC WINAPI ThrowingGetDC(HWND window)
+{
+    if (g_getDC.due()) throw std::bad_alloc();
+    return reinterpret_cast<decltype(&GetDC)>(g_getDC.original)(window);
+}
+
+HBRUSH WINAPI ThrowingGetSysColorBrush(int index)
+{
+    if (g_sysColorBrush.due()) throw std::bad_alloc();
+    return reinterpret_cast<decltype(&GetSysColorBrush)>(g_sysColorBrush.original)(index);
+}
+
+int32_t WINAPI DoBuildInThisProcess(HWND window, HostContext* context, int32_t)
+{
+    return static_cast<int32_t>(RunSettingsDialog(window, context));
+}
+
+// Every paint of the preview and of the glass buttons throws (they are
+// window procedures: an exception past them would end this process), and so
+// does the frame after the third of an OK build. The build ends as failed,
+// with the credit text and then finish with 0, and leaves nothing allocated.
+TEST(Exceptions, NothingEscapesTheWindowProceduresAndABuildEndsAsFailed)
+{
+    SKIP_WITHOUT_PIPELINE();
+    TestHost host;
+    const HINSTANCE linkedModule = PluginModule();
+    SetPluginModule(host.module());  // the dialog template comes from the DLL
+    GlobalMemoryWatch memory;
+    const HMODULE self = GetModuleHandleA(nullptr);
+    ScopedImportPatch getDC(self, "user32.dll", "GetDC", reinterpret_cast<void*>(&ThrowingGetDC));
+    ScopedImportPatch brush(self, "user32.dll", "GetSysColorBrush", reinterpret_cast<void*>(&ThrowingGetSysColorBrush));
+    ASSERT_TRUE(getDC.active() && brush.active());
+    g_getDC = {0, 0, getDC.original()};
+    g_sysColorBrush = {1, 0, brush.original()};
+    host.context().skinStyle = 3;
+    host.duringCall = [](TestHost&, HostCall& call) {
+        if (call.operation == HostOpAddImage && call.frameRecord()->index == 2) g_getDC.throwFrom = 1;
+    };
+    host.setSettings(64, 64, 1, 10).wait(10).press(IDOK);
+    const int32_t dialogResult = host.doBuild(&host.context(), &DoBuildInThisProcess);
+    g_getDC.throwFrom = g_sysColorBrush.throwFrom = 0;
+    SetPluginModule(linkedModule);
+
+    EXPECT_GT(g_sysColorBrush.callsArmed, 1) << "neither the preview nor a button was painted";
+    EXPECT_EQ(dialogResult, 1);
+    ASSERT_EQ(host.operations(), (std::vector<int32_t>{18, 1, 2, 2, 2, 3, 4}));
+    EXPECT_EQ(host.callsOf(HostOpFinish).back()->value, 0);
     EXPECT_EQ(memory.liveBlocks(), 0u);
     EXPECT_EQ(memory.heldLocks(), 0);
 }

@@ -228,10 +228,10 @@ bool TestHost::refused(int32_t operation)
 
 int32_t TestHost::doBuild() { return doBuild(&context_); }
 
-int32_t TestHost::doBuild(HostContext* context)
+int32_t TestHost::doBuild(HostContext* context, DoBuildFn entry)
 {
     current_ = this;
-    DoBuildFn entry = dll_.doBuild();
+    if (!entry) entry = dll_.doBuild();
     if (!entry) return -1;
     nextStep_ = 0;
     ticks_ = 0;

@@ -96,9 +96,11 @@ public:
     // Calls PLUGIN17DoBuild with context() (or the given pointer, which may be
     // null) and runs the script, which it then clears. Calls, messages and
     // refusal counts add up over the host's life. Returns what
-    // PLUGIN17DoBuild returned.
+    // PLUGIN17DoBuild returned. A given entry is called in place of the
+    // export (to run the plug-in code linked into the test program); the
+    // DLL's message boxes and dialog result are then not seen.
     int32_t doBuild();
-    int32_t doBuild(HostContext* context);
+    int32_t doBuild(HostContext* context, DoBuildFn entry = nullptr);
 
     // What happened.
     const std::vector<HostCall>& calls() const { return calls_; }
