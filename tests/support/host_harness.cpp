@@ -328,6 +328,7 @@ int32_t __cdecl TestHost::Callback(void* fileObject, int32_t operation, int32_t 
         --host->depth_;
         host->calls_[index].result = call.result;
     }
+    if (!host->keepCalls) host->calls_.resize(index);
     --host->inCallback_;
     return call.result;
 }

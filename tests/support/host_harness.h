@@ -92,6 +92,8 @@ public:
     // it may change call.result. Script steps never run while a callback is on
     // the stack, even when it lets messages through.
     std::function<void(TestHost&, HostCall&)> duringCall;
+    // False: calls are seen by duringCall but not kept (a long session).
+    bool keepCalls = true;
 
     // Calls PLUGIN17DoBuild with context() (or the given pointer, which may be
     // null) and runs the script, which it then clears. Calls, messages and
