@@ -100,7 +100,108 @@ void AppendGifImageData(const std::vector<uint8_t>& indices, std::vector<uint8_t
     AppendSubBlocks(packed.data(), packed.size(), out);
 }
 
-bool WriteGif(const AnimationDocument& document, ByteSink& sink)
+namespace {
+
+// One frame as it goes into the file: the rectangle it covers and its pixels
+// there, with the index that stands for "keep what is already shown" (-1 for
+// none).
+struct GifPatch {
+    int left = 0, top = 0, width = 0, height = 0;
+    int transparent = -1;
+    std::vector<uint8_t> data;  // the image's LZW data, ready to write
+};
+
+GifPatch WholeFrame(const AnimationDocument& document, const std::vector<uint8_t>& pixels)
+{
+    GifPatch patch;
+    patch.width = document.width();
+    patch.height = document.height();
+    AppendGifImageData(pixels, patch.data);
+    return patch;
+}
+
+// The frame as a change to the one shown before it: the smallest rectangle
+// holding every changed pixel. Inside it, the pixels that did not change may
+// become one index that the changed ones do not use, declared transparent;
+// that version is kept when its code stream is shorter. The transparent index
+// is the value most unchanged pixels of the rectangle already have, so that
+// they need no rewriting; when every value among them is also a changed
+// pixel's, the lowest index that no changed pixel uses.
+GifPatch ChangedPart(const AnimationDocument& document, const std::vector<uint8_t>& previous,
+                     const std::vector<uint8_t>& pixels)
+{
+    const int width = document.width(), height = document.height();
+    int left = width, right = -1, top = height, bottom = -1;
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* now = pixels.data() + static_cast<size_t>(y) * width;
+        const uint8_t* before = previous.data() + static_cast<size_t>(y) * width;
+        for (int x = 0; x < width; ++x) {
+            if (now[x] == before[x]) continue;
+            if (x < left) left = x;
+            if (x > right) right = x;
+            if (y < top) top = y;
+            bottom = y;
+        }
+    }
+    GifPatch patch;
+    if (right < 0) {
+        // Nothing changed: one pixel, as it is, carries the frame's delay.
+        patch.width = patch.height = 1;
+        AppendGifImageData(std::vector<uint8_t>(1, pixels[0]), patch.data);
+        return patch;
+    }
+    patch.left = left;
+    patch.top = top;
+    patch.width = right - left + 1;
+    patch.height = bottom - top + 1;
+
+    std::vector<uint8_t> plain, masked;
+    plain.reserve(static_cast<size_t>(patch.width) * patch.height);
+    bool changedUses[256] = {};
+    size_t unchangedCount[256] = {};
+    bool anyUnchanged = false;
+    for (int y = top; y <= bottom; ++y) {
+        const size_t row = static_cast<size_t>(y) * width;
+        for (int x = left; x <= right; ++x) {
+            const uint8_t value = pixels[row + x];
+            plain.push_back(value);
+            if (value != previous[row + x]) {
+                changedUses[value] = true;
+            } else {
+                ++unchangedCount[value];
+                anyUnchanged = true;
+            }
+        }
+    }
+    AppendGifImageData(plain, patch.data);
+    if (!anyUnchanged) return patch;
+
+    int transparent = -1;
+    for (int i = 0; i < 256; ++i) {
+        if (changedUses[i]) continue;
+        if (transparent < 0 || unchangedCount[i] > unchangedCount[transparent]) transparent = i;
+    }
+    if (transparent < 0) return patch;  // the changed pixels use every index
+
+    masked.reserve(plain.size());
+    for (int y = top; y <= bottom; ++y) {
+        const size_t row = static_cast<size_t>(y) * width;
+        for (int x = left; x <= right; ++x)
+            masked.push_back(pixels[row + x] == previous[row + x]
+                                 ? static_cast<uint8_t>(transparent) : pixels[row + x]);
+    }
+    std::vector<uint8_t> maskedData;
+    AppendGifImageData(masked, maskedData);
+    if (maskedData.size() < patch.data.size()) {
+        patch.data.swap(maskedData);
+        patch.transparent = transparent;
+    }
+    return patch;
+}
+
+}  // namespace
+
+bool WriteGif(const AnimationDocument& document, ByteSink& sink, GifFrames frames)
 {
     if (!document.paletteImages()) return false;
     std::vector<uint8_t> out;
@@ -125,24 +226,31 @@ bool WriteGif(const AnimationDocument& document, ByteSink& sink)
         AppendSubBlocks(reinterpret_cast<const uint8_t*>(text.data()), text.size(), out);
     }
 
+    const std::vector<uint8_t>* previous = nullptr;
     for (const DocumentFrame& frame : document.frames()) {
-        int delay = frame.delay < 0 ? 0 : frame.delay > 0xFFFF ? 0xFFFF : frame.delay;
-        // Graphic control: leave the frame in place, no transparency, the delay.
+        const GifPatch patch = previous && frames == GifFrames::Changes
+                                   ? ChangedPart(document, *previous, frame.pixels)
+                                   : WholeFrame(document, frame.pixels);
+        previous = &frame.pixels;
+        const int delay = frame.delay < 0 ? 0 : frame.delay > 0xFFFF ? 0xFFFF : frame.delay;
+        // Graphic control: every frame stays shown under the next one (which
+        // therefore needs to hold only what changed), the delay, and the
+        // transparent index if the frame has one.
         out.push_back(0x21);
         out.push_back(0xF9);
         out.push_back(4);
-        out.push_back(0x04);
+        out.push_back(patch.transparent >= 0 ? 0x05 : 0x04);
         Put16(out, delay);
+        out.push_back(static_cast<uint8_t>(patch.transparent >= 0 ? patch.transparent : 0));
         out.push_back(0);
-        out.push_back(0);
-        // Image descriptor: the whole screen, no local colour table, not interlaced.
+        // Image descriptor: the frame's rectangle, no local colour table, not interlaced.
         out.push_back(0x2C);
-        Put16(out, 0);
-        Put16(out, 0);
-        Put16(out, document.width());
-        Put16(out, document.height());
+        Put16(out, patch.left);
+        Put16(out, patch.top);
+        Put16(out, patch.width);
+        Put16(out, patch.height);
         out.push_back(0);
-        AppendGifImageData(frame.pixels, out);
+        out.insert(out.end(), patch.data.begin(), patch.data.end());
         if (out.size() > (1u << 20)) {
             if (!sink.Write(out.data(), out.size())) return false;
             out.clear();
