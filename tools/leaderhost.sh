@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Runs the reference host, once built, unattended under Wine, as the main job
+# does: in the main job's own Wine prefix (never the tests'), with the paths
+# of --out, --dll and --picture taken from the caller's folder as typed. It
+# prints the path of the animation last, and only when the host wrote it.
+# A stop (Ctrl+C, SIGTERM, a closed terminal) ends the host cleanly: nothing
+# is written, an earlier file stays, and the status is 128 + the signal.
+# usage: bash tools/leaderhost.sh [leaderhost options, e.g. --rgb, --start 3, --out FILE]
+# BUILD_DIR (default: the repository's build/) says where the host was built.
+# RUN_WINEPREFIX names another prefix to run in, whose Wine server is then
+# left running for its owner; the main job's own is stopped at the end.
+set -euo pipefail
+repo=$(cd "$(dirname "$0")/.." && pwd)
+build=$(realpath -m -- "${BUILD_DIR:-$repo/build}")
+export WINEPREFIX=${RUN_WINEPREFIX:-$build/run-wineprefix} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+"$repo/tools/wine-prefix.sh" "$WINEPREFIX" >/dev/null
+[ -n "${RUN_WINEPREFIX:-}" ] || trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+
+# The host takes Windows paths; Unix paths are given to it as such. Without
+# --out the animation goes to BUILD_DIR/leader.gif, or leader.avi with --rgb.
+args=() out=
+windows() { winepath -w "$(realpath -m -- "$1")"; }
+while [ $# -gt 0 ]; do
+    case $1 in
+    --out) out=$(realpath -m -- "${2:?--out needs a file name}"); shift 2 ;;
+    --dll|--picture) args+=("$1" "$(windows "${2:?$1 needs a file name}")"); shift 2 ;;
+    *) [ "$1" != --rgb ] || rgb=yes
+       args+=("$1"); shift ;;
+    esac
+done
+[ -n "$out" ] || out=$build/leader.$([ "${rgb:-}" = yes ] && echo avi || echo gif)
+
+# SIGTERM and a closed terminal would end a Windows program under Wine at
+# once, possibly half-way through its output; the host is spared them and
+# told by Ctrl+C instead, which it handles. It runs in the background so that
+# a signal is taken at once, not when the host has finished.
+stop=0
+stop_host() { stop=$1; kill -INT "$host" 2>/dev/null || true; }
+trap '' HUP TERM
+wine "$build/bin/leaderhost.exe" --unattended "${args[@]}" --out "$(winepath -w "$out")" &
+host=$!
+trap 'stop_host 1' HUP
+trap 'stop_host 2' INT
+trap 'stop_host 15' TERM
+status=0
+while :; do
+    wait "$host" && status=0 || status=$?
+    # A trapped signal ends the wait early; the host may still be running.
+    kill -0 "$host" 2>/dev/null || break
+done
+trap - HUP INT TERM
+if [ "$status" -ne 0 ]; then
+    # The host has said what happened; a stop it obeyed counts as that stop.
+    [ "$stop" -ne 0 ] && [ "$status" -eq 130 ] && status=$((128 + stop))
+    exit "$status"
+fi
+echo "$out"
