@@ -11,7 +11,7 @@
 # left running for its owner; the main job's own is stopped at the end.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
-build=$(realpath -m -- "${BUILD_DIR:-$repo/build}")
+source "$repo/tools/build-dir.sh"
 export WINEPREFIX=${RUN_WINEPREFIX:-$build/run-wineprefix} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 "$repo/tools/wine-prefix.sh" "$WINEPREFIX" >/dev/null
 [ -n "${RUN_WINEPREFIX:-}" ] || trap 'wineserver -k >/dev/null 2>&1 || true' EXIT

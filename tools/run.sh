@@ -7,11 +7,10 @@
 # usage: bash tools/run.sh [leaderhost options, e.g. --rgb, --start 3, --out FILE]
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
-export BUILD_DIR
-BUILD_DIR=$(realpath -m -- "${BUILD_DIR:-$repo/build}")
 
 bash "$repo/tools/setup.sh"
-cmake -S "$repo" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake" \
+source "$repo/tools/build-dir.sh"
+cmake -S "$repo" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake" \
     -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$BUILD_DIR" -j "$(nproc)" --target leaderhost >/dev/null
-exec bash "$repo/tools/leaderhost.sh" "$@"
+cmake --build "$build" -j "$(nproc)" --target leaderhost >/dev/null
+BUILD_DIR=$build exec bash "$repo/tools/leaderhost.sh" "$@"

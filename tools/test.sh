@@ -5,18 +5,9 @@
 # of one's own.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
-build=$(realpath -m -- "${BUILD_DIR:-$repo/build}")
 
 bash "$repo/tools/setup.sh"
-# Wine refuses a prefix that belongs to someone else (a build folder made by
-# root, say): say so at once rather than through every test.
-for prefix in "$build/wineprefix" "$build/host-wineprefix"; do
-    if [ -e "$prefix" ] && [ ! -O "$prefix" ]; then
-        echo "test.sh: $prefix belongs to another user, and Wine will not use it:" \
-             "use a build folder of your own, e.g. BUILD_DIR=\$HOME/leader-build bash tools/test.sh" >&2
-        exit 1
-    fi
-done
+source "$repo/tools/build-dir.sh"
 cmake -S "$repo" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release
 cmake --build "$build" -j "$(nproc)"
 
