@@ -173,9 +173,9 @@ const char* HostUsage()
            "    --height N      frame height (default 64)\n"
            "    --start N       starting number (default 9)\n"
            "    --delay N       delay per frame: hundredths of a second for a GIF (default 8),\n"
-           "                    milliseconds for an AVI (default 80); 0 is no special value\n"
-           "    Every value is typed as given: the host says when the plug-in will clamp one\n"
-           "    to its range.\n"
+           "                    milliseconds for an AVI (default 80)\n"
+           "                    Values are typed as given (0 too: it is not the default); the\n"
+           "                    host says when the plug-in will clamp one to its range.\n"
            "    --press BUTTON  ok (default), test, cancel or help; after test or help the\n"
            "                    host presses cancel\n"
            "    --picture FILE  save a picture of the dialog (BMP) before pressing the button\n"
@@ -183,5 +183,6 @@ const char* HostUsage()
            "  -h, --help        show this text\n"
            "\n"
            "Test builds are written beside the output as NAME-test1.gif, NAME-test2.gif, ...\n"
-           "Exit status: 0 done, 1 failed, 2 bad command line.\n";
+           "Exit status: 0 done, 1 failed, 2 bad command line, 128 + signal when stopped\n"
+           "(130 for Ctrl+C: nothing is written then).\n";
 }
