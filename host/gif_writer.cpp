@@ -55,49 +55,74 @@ void AppendSubBlocks(const uint8_t* data, size_t size, std::vector<uint8_t>& out
     out.push_back(0);
 }
 
+// The LZW coder of GIF image data. Its string table is kept from image to
+// image and only the entries an image filled are cleared, so that coding many
+// small images costs no more than their pixels.
+class GifImageCoder {
+public:
+    // The string table: next[prefix * 256 + byte] is the code of prefix+byte,
+    // 0 when absent (no string ever gets code 0, which is a single byte).
+    GifImageCoder() : next_(static_cast<size_t>(kMaxCodes) * 256, 0) {}
+
+    void Append(const std::vector<uint8_t>& indices, std::vector<uint8_t>& out)
+    {
+        std::vector<uint8_t> packed;
+        BitPacker bits(packed);
+        int codeSize = kMinCodeSize + 1;
+        int nextCode = kEndCode + 1;
+
+        bits.Put(kClearCode, codeSize);
+        if (!indices.empty()) {
+            int prefix = indices[0];
+            for (size_t i = 1; i < indices.size(); ++i) {
+                const uint8_t byte = indices[i];
+                const size_t slotIndex = static_cast<size_t>(prefix) * 256 + byte;
+                uint16_t& slot = next_[slotIndex];
+                if (slot != 0) {
+                    prefix = slot;
+                    continue;
+                }
+                bits.Put(prefix, codeSize);
+                if (nextCode < kMaxCodes) {
+                    slot = static_cast<uint16_t>(nextCode++);
+                    filled_.push_back(static_cast<uint32_t>(slotIndex));
+                    // A decoder adds this string one code later, so it widens its
+                    // codes once the string just added has a code of the full width.
+                    if (nextCode > (1 << codeSize) && codeSize < 12) ++codeSize;
+                } else {
+                    bits.Put(kClearCode, codeSize);
+                    ClearTable();
+                    codeSize = kMinCodeSize + 1;
+                    nextCode = kEndCode + 1;
+                }
+                prefix = byte;
+            }
+            bits.Put(prefix, codeSize);
+        }
+        bits.Put(kEndCode, codeSize);
+        bits.Flush();
+        ClearTable();
+
+        out.push_back(kMinCodeSize);
+        AppendSubBlocks(packed.data(), packed.size(), out);
+    }
+
+private:
+    void ClearTable()
+    {
+        for (uint32_t slot : filled_) next_[slot] = 0;
+        filled_.clear();
+    }
+
+    std::vector<uint16_t> next_;
+    std::vector<uint32_t> filled_;
+};
+
 }  // namespace
 
 void AppendGifImageData(const std::vector<uint8_t>& indices, std::vector<uint8_t>& out)
 {
-    std::vector<uint8_t> packed;
-    BitPacker bits(packed);
-    // The string table: next[prefix * 256 + byte] is the code of prefix+byte,
-    // 0 when absent (no string ever gets code 0, which is a single byte).
-    std::vector<uint16_t> next(static_cast<size_t>(kMaxCodes) * 256, 0);
-    int codeSize = kMinCodeSize + 1;
-    int nextCode = kEndCode + 1;
-
-    bits.Put(kClearCode, codeSize);
-    if (!indices.empty()) {
-        int prefix = indices[0];
-        for (size_t i = 1; i < indices.size(); ++i) {
-            const uint8_t byte = indices[i];
-            uint16_t& slot = next[static_cast<size_t>(prefix) * 256 + byte];
-            if (slot != 0) {
-                prefix = slot;
-                continue;
-            }
-            bits.Put(prefix, codeSize);
-            if (nextCode < kMaxCodes) {
-                slot = static_cast<uint16_t>(nextCode++);
-                // A decoder adds this string one code later, so it widens its
-                // codes once the string just added has a code of the full width.
-                if (nextCode > (1 << codeSize) && codeSize < 12) ++codeSize;
-            } else {
-                bits.Put(kClearCode, codeSize);
-                std::fill(next.begin(), next.end(), 0);
-                codeSize = kMinCodeSize + 1;
-                nextCode = kEndCode + 1;
-            }
-            prefix = byte;
-        }
-        bits.Put(prefix, codeSize);
-    }
-    bits.Put(kEndCode, codeSize);
-    bits.Flush();
-
-    out.push_back(kMinCodeSize);
-    AppendSubBlocks(packed.data(), packed.size(), out);
+    GifImageCoder().Append(indices, out);
 }
 
 namespace {
@@ -111,12 +136,13 @@ struct GifPatch {
     std::vector<uint8_t> data;  // the image's LZW data, ready to write
 };
 
-GifPatch WholeFrame(const AnimationDocument& document, const std::vector<uint8_t>& pixels)
+GifPatch WholeFrame(const AnimationDocument& document, const std::vector<uint8_t>& pixels,
+                    GifImageCoder& coder)
 {
     GifPatch patch;
     patch.width = document.width();
     patch.height = document.height();
-    AppendGifImageData(pixels, patch.data);
+    coder.Append(pixels, patch.data);
     return patch;
 }
 
@@ -128,7 +154,7 @@ GifPatch WholeFrame(const AnimationDocument& document, const std::vector<uint8_t
 // they need no rewriting; when every value among them is also a changed
 // pixel's, the lowest index that no changed pixel uses.
 GifPatch ChangedPart(const AnimationDocument& document, const std::vector<uint8_t>& previous,
-                     const std::vector<uint8_t>& pixels)
+                     const std::vector<uint8_t>& pixels, GifImageCoder& coder)
 {
     const int width = document.width(), height = document.height();
     int left = width, right = -1, top = height, bottom = -1;
@@ -147,7 +173,7 @@ GifPatch ChangedPart(const AnimationDocument& document, const std::vector<uint8_
     if (right < 0) {
         // Nothing changed: one pixel, as it is, carries the frame's delay.
         patch.width = patch.height = 1;
-        AppendGifImageData(std::vector<uint8_t>(1, pixels[0]), patch.data);
+        coder.Append(std::vector<uint8_t>(1, pixels[0]), patch.data);
         return patch;
     }
     patch.left = left;
@@ -173,7 +199,7 @@ GifPatch ChangedPart(const AnimationDocument& document, const std::vector<uint8_
             }
         }
     }
-    AppendGifImageData(plain, patch.data);
+    coder.Append(plain, patch.data);
     if (!anyUnchanged) return patch;
 
     int transparent = -1;
@@ -191,7 +217,7 @@ GifPatch ChangedPart(const AnimationDocument& document, const std::vector<uint8_
                                  ? static_cast<uint8_t>(transparent) : pixels[row + x]);
     }
     std::vector<uint8_t> maskedData;
-    AppendGifImageData(masked, maskedData);
+    coder.Append(masked, maskedData);
     if (maskedData.size() < patch.data.size()) {
         patch.data.swap(maskedData);
         patch.transparent = transparent;
@@ -226,11 +252,12 @@ bool WriteGif(const AnimationDocument& document, ByteSink& sink, GifFrames frame
         AppendSubBlocks(reinterpret_cast<const uint8_t*>(text.data()), text.size(), out);
     }
 
+    GifImageCoder coder;
     const std::vector<uint8_t>* previous = nullptr;
     for (const DocumentFrame& frame : document.frames()) {
         const GifPatch patch = previous && frames == GifFrames::Changes
-                                   ? ChangedPart(document, *previous, frame.pixels)
-                                   : WholeFrame(document, frame.pixels);
+                                   ? ChangedPart(document, *previous, frame.pixels, coder)
+                                   : WholeFrame(document, frame.pixels, coder);
         previous = &frame.pixels;
         const int delay = frame.delay < 0 ? 0 : frame.delay > 0xFFFF ? 0xFFFF : frame.delay;
         // Graphic control: every frame stays shown under the next one (which
