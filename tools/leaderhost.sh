@@ -10,11 +10,28 @@
 # RUN_WINEPREFIX names another prefix to run in, whose Wine server is then
 # left running for its owner; the main job's own is stopped at the end.
 set -euo pipefail
+# SIGTERM and a closed terminal would end a Windows program under Wine at
+# once, possibly half-way through its output: the host runs with both
+# ignored, and a stop of this script reaches it as the Ctrl+C it handles.
+# Before the host starts, a stop ends this script at once.
+stop=0 host=
+on_stop() {
+    stop=$1
+    if [ -z "$host" ]; then
+        echo "leaderhost.sh: interrupted, so nothing was written" >&2
+        exit $((128 + stop))
+    fi
+}
+trap 'on_stop 1' HUP
+trap 'on_stop 2' INT
+trap 'on_stop 15' TERM
+
 repo=$(cd "$(dirname "$0")/.." && pwd)
 source "$repo/tools/build-dir.sh"
 export WINEPREFIX=${RUN_WINEPREFIX:-$build/run-wineprefix} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-"$repo/tools/wine-prefix.sh" "$WINEPREFIX" >/dev/null
+
 [ -n "${RUN_WINEPREFIX:-}" ] || trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+"$repo/tools/wine-prefix.sh" "$WINEPREFIX" >/dev/null
 
 # The host takes Windows paths; Unix paths are given to it as such. Without
 # --out the animation goes to BUILD_DIR/leader.gif, or leader.avi with --rgb.
@@ -29,24 +46,26 @@ while [ $# -gt 0 ]; do
     esac
 done
 [ -n "$out" ] || out=$build/leader.$([ "${rgb:-}" = yes ] && echo avi || echo gif)
+out_windows=$(winepath -w "$out")
 
-# SIGTERM and a closed terminal would end a Windows program under Wine at
-# once, possibly half-way through its output; the host is spared them and
-# told by Ctrl+C instead, which it handles. It runs in the background so that
-# a signal is taken at once, not when the host has finished.
-stop=0
-stop_host() { stop=$1; kill -INT "$host" 2>/dev/null || true; }
-trap '' HUP TERM
-wine "$build/bin/leaderhost.exe" --unattended "${args[@]}" --out "$(winepath -w "$out")" &
+# In the background, so that a signal is taken at once, not when the host has
+# finished. Until Wine listens for Ctrl+C the host ignores it, so after a stop
+# it is told again and again until it ends; it stays this script's child
+# until waited for, so its process number cannot pass to another meanwhile.
+(trap '' HUP TERM && exec wine "$build/bin/leaderhost.exe" --unattended "${args[@]}" --out "$out_windows") &
 host=$!
-trap 'stop_host 1' HUP
-trap 'stop_host 2' INT
-trap 'stop_host 15' TERM
+running() { [ -e "/proc/$host" ] && ! grep -q '^[0-9]* (.*) Z' "/proc/$host/stat" 2>/dev/null; }
 status=0
 while :; do
+    if [ "$stop" -ne 0 ]; then
+        while running; do
+            kill -INT "$host" 2>/dev/null || true
+            sleep 0.2
+        done
+    fi
     wait "$host" && status=0 || status=$?
     # A trapped signal ends the wait early; the host may still be running.
-    kill -0 "$host" 2>/dev/null || break
+    [ -e "/proc/$host" ] || break
 done
 trap - HUP INT TERM
 if [ "$status" -ne 0 ]; then

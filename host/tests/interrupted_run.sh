@@ -19,6 +19,7 @@ echo "$earlier" >"$folder/leader.gif"
 stop() {
     local signal=$1 wanted=$2 waited=0 status
     shift 2
+    : >"$logs/err"
     "$@" >"$logs/out" 2>"$logs/err" &
     local pid=$!
     until grep -q 'frame [0-9]' "$logs/err"; do
