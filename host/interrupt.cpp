@@ -13,13 +13,6 @@ HANDLE g_done = nullptr;
 // ends the process soon after anyway.
 constexpr DWORD kCloseWaitMs = 4000;
 
-void RecordInterrupt(int signalNumber)
-{
-    AcquireSRWLockExclusive(&g_lock);
-    InterlockedCompareExchange(&g_signal, signalNumber, 0);
-    ReleaseSRWLockExclusive(&g_lock);
-}
-
 BOOL WINAPI OnConsoleControl(DWORD event)
 {
     int signalNumber;
@@ -43,6 +36,13 @@ bool InstallInterruptHandler()
 {
     if (!g_done) g_done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     return SetConsoleCtrlHandler(OnConsoleControl, TRUE) != 0;
+}
+
+void RecordInterrupt(int signalNumber)
+{
+    AcquireSRWLockExclusive(&g_lock);
+    InterlockedCompareExchange(&g_signal, signalNumber, 0);
+    ReleaseSRWLockExclusive(&g_lock);
 }
 
 int InterruptSignal() { return static_cast<int>(InterlockedCompareExchange(&g_signal, 0, 0)); }

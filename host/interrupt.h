@@ -18,6 +18,9 @@ int InterruptSignal();
 // runs. Returns false, without running it, after a stop.
 bool CommitUnlessInterrupted(const std::function<bool()>& commit);
 
+// Records a stop as the console handler does (a stop lasts for the run).
+void RecordInterrupt(int signalNumber);
+
 // Tells a handler that waits for the host (a closing console gives it a few
 // seconds) that the host is done with its files.
 void InterruptibleWorkDone();
