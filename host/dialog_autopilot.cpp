@@ -26,7 +26,7 @@ const char kMessageCaption[] = "Message";
 
 // Control ids of the plug-in's dialog.
 constexpr int kWidthEdit = 101;
-constexpr int kDepthEdit = 102;
+constexpr int kHeightEdit = 102;  // the frame's height (labelled "Depth:")
 constexpr int kStartEdit = 103;
 constexpr int kDelayEdit = 106;
 constexpr int kOkButton = IDOK;
@@ -274,7 +274,7 @@ void DialogAutopilot::Tick()
         }
         dialog_ = dialogs[0];
         TypeNumber(kWidthEdit, "--width", options_.width, options_.width.value);
-        TypeNumber(kDepthEdit, "--height", options_.height, options_.height.value);
+        TypeNumber(kHeightEdit, "--height", options_.height, options_.height.value);
         TypeNumber(kStartEdit, "--start", options_.startNumber, options_.startNumber.value);
         const int delay = TypeNumber(kDelayEdit, "--delay", options_.delay, EffectiveDelay(options_));
         if (options_.paletteImages && delay < 2)
