@@ -566,13 +566,9 @@ void SumWindowRows(const double* const* rows, const FilterContributor* c, int32_
     SumRows(rows, c, count, 0, lanes, out, spread);
 }
 
-inline const uint8_t* PictureRow(const BITMAPINFOHEADER* h, int32_t y)
+inline uint8_t* PictureRow(const PictureRows& picture, int32_t y)
 {
-    return DibPixelBits(h) + static_cast<size_t>(h->biHeight - 1 - y) * DibStride(h->biWidth, h->biBitCount);
-}
-inline uint8_t* PictureRow(BITMAPINFOHEADER* h, int32_t y)
-{
-    return DibPixelBits(h) + static_cast<size_t>(h->biHeight - 1 - y) * DibStride(h->biWidth, h->biBitCount);
+    return picture.bottom + static_cast<size_t>(picture.height - 1 - y) * picture.stride;
 }
 
 bool IsGreyRow(const uint8_t* row, int32_t width)
@@ -598,11 +594,11 @@ bool IsGreyRow(const uint8_t* row, int32_t width)
 
 }  // namespace
 
-bool IsGreyPicture(const BITMAPINFOHEADER* header)
+bool IsGreyPicture(const PictureRows& picture)
 {
-    if (header->biBitCount != 24) return false;
-    for (int32_t y = 0; y < header->biHeight; ++y)
-        if (!IsGreyRow(PictureRow(header, y), header->biWidth)) return false;
+    if (picture.bits != 24) return false;
+    for (int32_t y = 0; y < picture.height; ++y)
+        if (!IsGreyRow(PictureRow(picture, y), picture.width)) return false;
     return true;
 }
 
@@ -658,12 +654,12 @@ bool GreyRowToDoublesFast(const uint8_t* row, int32_t width, double* out)
 // while it is inside the windows. In grey mode one lane per pixel is summed
 // and written to all three channels; that is only exact if every row a sum
 // reads is grey, so the first row found otherwise ends grey mode (false).
-bool VerticalWithRowCache(const BITMAPINFOHEADER* source, BITMAPINFOHEADER* destination, FilterWorkspace& w,
+bool VerticalWithRowCache(const PictureRows& source, const PictureRows& destination, FilterWorkspace& w,
                           size_t room, bool grey)
 {
-    const uint32_t bits = source->biBitCount;
-    const int32_t width = source->biWidth;
-    const int32_t outputs = destination->biHeight;
+    const uint32_t bits = source.bits;
+    const int32_t width = source.width;
+    const int32_t outputs = destination.height;
     const int spread = grey ? 3 : 1;
     const size_t lanes = static_cast<size_t>(width) * (grey ? 1 : BytesPerPixel(bits));
     const size_t slots = w.rowRoom;
@@ -706,14 +702,14 @@ bool VerticalWithRowCache(const BITMAPINFOHEADER* source, BITMAPINFOHEADER* dest
 
 }  // namespace
 
-void VerticalFilterPass(const BITMAPINFOHEADER* source, BITMAPINFOHEADER* destination, double factor,
+void VerticalFilterPass(const PictureRows& source, const PictureRows& destination, double factor,
                         const ResizeFilter& filter, double blur, FilterWorkspace& w)
 {
-    const uint32_t bits = source->biBitCount;
+    const uint32_t bits = source.bits;
     if (bits != 8 && bits != 24 && bits != 32) return;
-    const int32_t width = source->biWidth;
-    const int32_t sourceHeight = source->biHeight;
-    const int32_t outputs = destination->biHeight;
+    const int32_t width = source.width;
+    const int32_t sourceHeight = source.height;
+    const int32_t outputs = destination.height;
     const size_t room = ComputeWindows(w, outputs, sourceHeight, factor, filter, blur);
 
     if (w.rowRoom > 0) {
@@ -990,14 +986,14 @@ __attribute__((target("avx"))) void HorizontalColourRowAvx(const uint8_t* src, u
 
 }  // namespace
 
-void HorizontalFilterPass(const BITMAPINFOHEADER* source, BITMAPINFOHEADER* destination, double factor,
+void HorizontalFilterPass(const PictureRows& source, const PictureRows& destination, double factor,
                           const ResizeFilter& filter, double blur, FilterWorkspace& w)
 {
-    const uint32_t bits = source->biBitCount;
+    const uint32_t bits = source.bits;
     if (bits != 8 && bits != 24 && bits != 32) return;
-    const int32_t sourceWidth = source->biWidth;
-    const int32_t height = source->biHeight;
-    const int32_t outputs = destination->biWidth;
+    const int32_t sourceWidth = source.width;
+    const int32_t height = source.height;
+    const int32_t outputs = destination.width;
     const size_t room = ComputeWindows(w, outputs, sourceWidth, factor, filter, blur);
     const uint32_t bpp = BytesPerPixel(bits);
 #if defined(TOVANREL_HAVE_AVX)

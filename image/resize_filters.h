@@ -16,6 +16,17 @@
 #include <cstddef>
 #include <cstdint>
 
+// A picture's pixel rows as the passes read and write them: `height` rows of
+// `width` pixels of `bits` (8, 24 or 32), stored bottom-up `stride` bytes
+// apart from `bottom`, the first row in memory. The passes never write
+// through a source's view.
+struct PictureRows {
+    uint8_t* bottom;
+    size_t stride;
+    int32_t width, height;
+    uint32_t bits;
+};
+
 // One row of the filter table: the kernel and its half-width.
 struct ResizeFilter {
     double (*weight)(double x, double support);
@@ -81,15 +92,15 @@ FilterWorkspace MakeFilterWorkspace(void* memory, int32_t sourceWidth, int32_t s
                                     int32_t newWidth, int32_t newHeight, uint32_t bits,
                                     uint32_t capacity);
 
-// The two passes, on locked blocks of 8, 24 or 32 bits. The horizontal pass
+// The two passes, on pictures of 8, 24 or 32 bits. The horizontal pass
 // keeps the height and changes the width; the vertical pass the other way
 // round. Both write every pixel of the destination.
-void HorizontalFilterPass(const BITMAPINFOHEADER* source, BITMAPINFOHEADER* destination,
+void HorizontalFilterPass(const PictureRows& source, const PictureRows& destination,
                           double factor, const ResizeFilter& filter, double blur,
                           FilterWorkspace& workspace);
-void VerticalFilterPass(const BITMAPINFOHEADER* source, BITMAPINFOHEADER* destination,
+void VerticalFilterPass(const PictureRows& source, const PictureRows& destination,
                         double factor, const ResizeFilter& filter, double blur,
                         FilterWorkspace& workspace);
 
 // True when every pixel of a 24-bit picture has equal red, green and blue.
-bool IsGreyPicture(const BITMAPINFOHEADER* header);
+bool IsGreyPicture(const PictureRows& picture);

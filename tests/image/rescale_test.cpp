@@ -7,12 +7,14 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <vector>
 
 #include "image/packed_dib.h"
 #include "image/resize_filters.h"
 #include "tests/support/dib_compare.h"
+#include "tests/support/import_patch.h"
 #include "tests/support/rescale_oracle.h"
 #include "tests/support/resource_watch.h"
 
@@ -71,6 +73,40 @@ std::vector<uint8_t> Bytes(HGLOBAL block)
     GlobalUnlock(block);
     return bytes;
 }
+
+// RescalePixels over a block's own header and rows: it must give what
+// RescaleDib gives for the block.
+HGLOBAL RescaleRowsOf(HGLOBAL block, int32_t newWidth, int32_t newHeight, int filter, double blur,
+                      RescaleMemory* memory)
+{
+    LockedDib dib(block);
+    return RescalePixels(dib.header(), DibPixelBits(dib.header()), newWidth, newHeight, filter, blur, memory);
+}
+
+// Makes the test program's HeapAlloc calls fail from the n-th on (counting from 1).
+class HeapAllocFailure {
+public:
+    explicit HeapAllocFailure(int from)
+        : patch_(GetModuleHandleA(nullptr), "kernel32.dll", "HeapAlloc", reinterpret_cast<void*>(&Hook))
+    {
+        from_ = from;
+        calls_ = 0;
+    }
+    bool active() const { return patch_.active(); }
+
+private:
+    static LPVOID WINAPI Hook(HANDLE heap, DWORD flags, SIZE_T bytes)
+    {
+        static auto* real = reinterpret_cast<decltype(&HeapAlloc)>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "HeapAlloc")));
+        if (++calls_ >= from_) return nullptr;
+        return real(heap, flags, bytes);
+    }
+    static int from_, calls_;
+    ScopedImportPatch patch_;
+};
+int HeapAllocFailure::from_ = 0;
+int HeapAllocFailure::calls_ = 0;
 
 // ---------------------------------------------------------------- kernels
 
@@ -331,6 +367,9 @@ TEST(RescaleDib, IdenticalSizeIsAByteCopyForEveryFilter)
         HGLOBAL result = RescaleDib(source, 7, 5, filter, 1.0);
         EXPECT_TRUE(SameBlockBytes(result, source)) << filter;
         GlobalFree(result);
+        result = RescaleRowsOf(source, 7, 5, filter, 1.0, nullptr);
+        EXPECT_TRUE(SameBlockBytes(result, source)) << "from its rows, filter " << filter;
+        GlobalFree(result);
     }
     // A blur other than 1 filters even at the same size.
     HGLOBAL blurred = RescaleDib(source, 7, 5, 13, 2.0);
@@ -419,6 +458,19 @@ TEST(RescaleDib, RefusedInputs)
     EXPECT_EQ(RescaleDib(source, 4, 4, 0, std::nan("")), nullptr);
     EXPECT_EQ(RescaleDib(nullptr, 4, 4, 0, 1.0), nullptr);
     EXPECT_EQ(LockCount(source), 0u);
+    EXPECT_EQ(RescaleRowsOf(source, -1, 4, 0, 1.0, nullptr), nullptr);
+    EXPECT_EQ(RescaleRowsOf(source, 4, 4, 0, std::nan(""), nullptr), nullptr);
+    {
+        LockedDib dib(source);
+        EXPECT_EQ(RescalePixels(nullptr, DibPixelBits(dib.header()), 4, 4, 0, 1.0, nullptr), nullptr);
+        EXPECT_EQ(RescalePixels(dib.header(), nullptr, 4, 4, 0, 1.0, nullptr), nullptr);
+        BITMAPINFOHEADER topDown = *dib.header();
+        topDown.biHeight = -8;
+        EXPECT_EQ(RescalePixels(&topDown, DibPixelBits(dib.header()), 4, 4, 0, 1.0, nullptr), nullptr);
+        topDown.biHeight = 8;
+        topDown.biBitCount = 16;
+        EXPECT_EQ(RescalePixels(&topDown, DibPixelBits(dib.header()), 4, 4, 0, 1.0, nullptr), nullptr);
+    }
     GlobalFree(source);
 }
 
@@ -461,6 +513,9 @@ TEST_P(RescaleAgainstOracle, ByteIdentical)
     const int filter = std::get<0>(GetParam());
     const uint32_t bits = std::get<1>(GetParam());
     WideVectors wide(std::get<2>(GetParam()));
+    // One RescaleMemory through every size, starting with garbage in it.
+    RescaleMemory kept;
+    std::memset(kept.reserve(1 << 16), 0xA5, 1 << 16);
     uint32_t seed = 1;
     for (const OracleCase& c : OracleSizes) {
         for (int content = 0; content < 2; ++content) {
@@ -469,12 +524,15 @@ TEST_P(RescaleAgainstOracle, ByteIdentical)
             for (double blur : {1.0, 0.7, 2.5}) {
                 HGLOBAL fast = RescaleDib(source, c.newWidth, c.newHeight, filter, blur);
                 HGLOBAL plain = OracleRescaleDib(source, c.newWidth, c.newHeight, filter, blur);
+                HGLOBAL fresh = RescaleRowsOf(source, c.newWidth, c.newHeight, filter, blur, nullptr);
+                HGLOBAL reused = RescaleRowsOf(source, c.newWidth, c.newHeight, filter, blur, &kept);
                 ASSERT_NE(fast, nullptr);
-                EXPECT_TRUE(SameBlockBytes(fast, plain))
-                    << c.width << "x" << c.height << " -> " << c.newWidth << "x" << c.newHeight << " blur " << blur
-                    << (content ? " mostly grey" : " random");
-                GlobalFree(fast);
-                GlobalFree(plain);
+                SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " -> " << c.newWidth << "x"
+                                                << c.newHeight << " blur " << blur << (content ? " mostly grey" : " random"));
+                EXPECT_TRUE(SameBlockBytes(plain, fast));
+                EXPECT_TRUE(SameBlockBytes(plain, fresh)) << "from the rows";
+                EXPECT_TRUE(SameBlockBytes(plain, reused)) << "from the rows with kept memory";
+                for (HGLOBAL h : {fast, plain, fresh, reused}) GlobalFree(h);
             }
             EXPECT_EQ(LockCount(source), 0u);
             GlobalFree(source);
@@ -568,10 +626,27 @@ TEST(RescaleAgainstOracleWide, PipelineSizeLeaderLikeFrame)
     });
     HGLOBAL fast = RescaleDibPercent(source, 25, 25, 0);
     HGLOBAL plain = OracleRescaleDib(source, 64, 64, 0, 1.0);
-    EXPECT_TRUE(SameBlockBytes(fast, plain));
-    GlobalFree(fast);
-    GlobalFree(plain);
-    GlobalFree(source);
+    EXPECT_TRUE(SameBlockBytes(plain, fast));
+    // A build's frames and the preview's interleaved through one memory,
+    // which keeps the larger size's block for both after the first round.
+    HGLOBAL preview = MostlyGreyPicture(400, 380, 24, 5);
+    HGLOBAL previewPlain = OracleRescaleDib(preview, 100, 95, 0, 1.0);
+    RescaleMemory kept;
+    size_t keptBytes = 0;
+    for (int frame = 0; frame < 4; ++frame) {
+        HGLOBAL built = RescaleRowsOf(source, 64, 64, 0, 1.0, &kept);
+        EXPECT_TRUE(SameBlockBytes(plain, built)) << "frame " << frame;
+        HGLOBAL shown = RescaleRowsOf(preview, 100, 95, 0, 1.0, &kept);
+        EXPECT_TRUE(SameBlockBytes(previewPlain, shown)) << "preview " << frame;
+        if (frame == 0) keptBytes = kept.keptBytes();
+        EXPECT_EQ(kept.keptBytes(), keptBytes);
+        GlobalFree(built);
+        GlobalFree(shown);
+    }
+    EXPECT_GT(keptBytes, 0u);
+    kept.release();
+    EXPECT_EQ(kept.keptBytes(), 0u);
+    for (HGLOBAL h : {fast, plain, preview, previewPlain, source}) GlobalFree(h);
 }
 
 // ---------------------------------------------------------------- failures
@@ -629,6 +704,68 @@ TEST(RescaleDib, EveryAllocationAndLockFailureLeavesNothingBehind)
     }
     GlobalFree(expected);
     GlobalFree(source);
+}
+
+TEST(RescalePixels, EveryFailureLeavesNothingBehindAndOnlyTheResultIsGlobal)
+{
+    HGLOBAL source = RandomPicture(40, 30, 24, 21);
+    HGLOBAL expected = OracleRescaleDib(source, 10, 7, 0, 1.0);
+    LockedDib dib(source);
+    // The result's allocation and its two locks (one in CreatePackedDib),
+    // then the working memory: each failure is a null result.
+    const char* kinds[] = {"allocation ", "lock ", "heap allocation "};
+    const int firstSuccess[] = {2, 3, 2};
+    for (bool keep : {false, true})
+        for (int kind = 0; kind < 3; ++kind)
+            for (int n = 1;; ++n) {
+                SCOPED_TRACE(testing::Message() << kinds[kind] << n << (keep ? " with kept memory" : ""));
+                RescaleMemory memory;
+                HGLOBAL result;
+                size_t live;
+                int locks, allocations;
+                {
+                    GlobalMemoryWatch watch;
+                    std::unique_ptr<HeapAllocFailure> heap;
+                    if (kind == 0) watch.failAlloc(n);
+                    if (kind == 1) watch.failLock(n);
+                    if (kind == 2) {
+                        heap = std::make_unique<HeapAllocFailure>(n);
+                        ASSERT_TRUE(heap->active());
+                    }
+                    result = RescalePixels(dib.header(), DibPixelBits(dib.header()), 10, 7, 0, 1.0,
+                                           keep ? &memory : nullptr);
+                    live = watch.liveBlocks();
+                    locks = watch.heldLocks();
+                    allocations = watch.allocCalls();
+                }
+                EXPECT_EQ(locks, 0);
+                if (result) {
+                    EXPECT_EQ(live, 1u);
+                    EXPECT_EQ(allocations, 1);
+                    EXPECT_TRUE(SameBlockBytes(expected, result));
+                    EXPECT_EQ(memory.keptBytes() > 0, keep);
+                    GlobalFree(result);
+                    EXPECT_EQ(n, firstSuccess[kind]) << "a failure went unnoticed";
+                    break;
+                }
+                EXPECT_EQ(live, 0u);
+                ASSERT_LT(n, 10);
+            }
+    GlobalFree(expected);
+}
+
+TEST(RescalePixels, MemoryKeptUpToItsLimit)
+{
+    HGLOBAL source = RandomPicture(40, 30, 32, 23);
+    HGLOBAL expected = OracleRescaleDib(source, 13, 9, 11, 1.0);
+    RescaleMemory small(1024);  // less than this rescale needs
+    HGLOBAL result = RescaleRowsOf(source, 13, 9, 11, 1.0, &small);
+    EXPECT_TRUE(SameBlockBytes(expected, result));
+    EXPECT_EQ(small.keptBytes(), 0u);
+    EXPECT_EQ(small.reserve(1025), nullptr);
+    EXPECT_NE(small.reserve(1024), nullptr);
+    EXPECT_GE(small.keptBytes(), 1024u);
+    for (HGLOBAL h : {source, expected, result}) GlobalFree(h);
 }
 
 TEST(RescaleDib, FailedCopyOfAnIdenticalSize)
