@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "image/packed_dib.h"
-#include "image/resize_filters.h"
+#include "image/filter_passes.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ PictureRows RowsOfBlock(const BITMAPINFOHEADER* header)
 struct RescalePlan {
     int32_t sourceWidth, sourceHeight, newWidth, newHeight;
     uint32_t bits;
-    double fx, fy, blur;
+    PassScale horizontal, vertical;
     const ResizeFilter* filter;
     uint32_t capacity;       // contributors per window at most
     bool horizontalFirst;
@@ -56,6 +56,9 @@ bool PlanRescale(int32_t sourceWidth, int32_t sourceHeight, uint32_t bits, int32
     int row = filterIndex;
     if (row == 0) row = fx * fy > 1.0 ? MitchellFilterIndex : Lanczos3FilterIndex;
     const ResizeFilter& filter = ResizeFilters[row];
+    const PassScale horizontal = ScaleOfPass(fx, filter, blur);
+    const PassScale vertical = ScaleOfPass(fy, filter, blur);
+    if (!HasFiniteWindows(horizontal) || !HasFiniteWindows(vertical)) return false;
 
     // Room for the widest window of either pass.
     double sx = blur * std::max(1.0 / fx, 1.0) * filter.support;
@@ -80,7 +83,7 @@ bool PlanRescale(int32_t sourceWidth, int32_t sourceHeight, uint32_t bits, int32
                                  (static_cast<uint32_t>(sourceWidth) + static_cast<uint32_t>(newWidth));
     const bool horizontalFirst = horizontalFirstCost > verticalFirstCost;
 
-    *plan = {sourceWidth, sourceHeight, newWidth, newHeight, bits, fx, fy, blur, &filter, capacity,
+    *plan = {sourceWidth, sourceHeight, newWidth, newHeight, bits, horizontal, vertical, &filter, capacity,
              horizontalFirst, horizontalFirst ? newWidth : sourceWidth, horizontalFirst ? sourceHeight : newHeight,
              workspaceBytes};
     return true;
@@ -90,11 +93,11 @@ void RunPasses(const RescalePlan& plan, const PictureRows& from, const PictureRo
                FilterWorkspace& workspace)
 {
     if (plan.horizontalFirst) {
-        HorizontalFilterPass(from, middle, plan.fx, *plan.filter, plan.blur, workspace);
-        VerticalFilterPass(middle, to, plan.fy, *plan.filter, plan.blur, workspace);
+        HorizontalFilterPass(from, middle, plan.horizontal, *plan.filter, workspace);
+        VerticalFilterPass(middle, to, plan.vertical, *plan.filter, workspace);
     } else {
-        VerticalFilterPass(from, middle, plan.fy, *plan.filter, plan.blur, workspace);
-        HorizontalFilterPass(middle, to, plan.fx, *plan.filter, plan.blur, workspace);
+        VerticalFilterPass(from, middle, plan.vertical, *plan.filter, workspace);
+        HorizontalFilterPass(middle, to, plan.horizontal, *plan.filter, workspace);
     }
 }
 
