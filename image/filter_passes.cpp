@@ -287,13 +287,13 @@ public:
     {
         for (int32_t p = std::min(taken_ - 1, last); p >= first; --p) {
             const uint8_t* row = PictureRow(source_, p);
-            if (grey_ && !IsGreyRow(row, source_.width)) return false;
-            if (compare_) {
-                if (p == taken_ - 1)
-                    MarkChangedBlocks(row, PictureRow(source_, p + 1), rowBytes_, LanesPerBlock * laneBytes_,
-                                      w_.runEnd, p);
-                else
-                    std::fill(w_.runEnd, w_.runEnd + blocks_, p);
+            const bool below = compare_ && p == taken_ - 1;
+            if (compare_ && !below) std::fill(w_.runEnd, w_.runEnd + blocks_, p);
+            if (grey_) {
+                if (!TakeInGreyRow(row, below ? PictureRow(source_, p + 1) : nullptr, source_.width, w_.runEnd, p))
+                    return false;
+            } else if (below) {
+                MarkChangedBlocks(row, PictureRow(source_, p + 1), rowBytes_, LanesPerBlock, w_.runEnd, p);
             }
             std::fill_n(converted(p), blocks_, uint8_t(0));
             taken_ = p;
@@ -378,7 +378,7 @@ bool IsGreyPicture(const PictureRows& picture)
 
 // Windows too tall to keep converted: one accumulator row, fed one source row
 // at a time in window order.
-void VerticalRowAtATime(const PictureRows& source, const PictureRows& destination, FilterWorkspace& w,
+bool VerticalRowAtATime(const PictureRows& source, const PictureRows& destination, FilterWorkspace& w,
                         PassWindows& windows)
 {
     const bool grey = IsGreyPicture(source);
@@ -400,6 +400,7 @@ void VerticalRowAtATime(const PictureRows& source, const PictureRows& destinatio
             for (size_t j = 0; j < laneBytes; ++j) out[i * laneBytes + j] = result;
         }
     }
+    return grey;
 }
 
 // The plain reading, column by column: each output column's window is
@@ -446,24 +447,22 @@ FilterWorkspace MakeFilterWorkspace(void* memory, int32_t sourceWidth, int32_t s
     return LayOut(plan, capacity, cut);
 }
 
-void VerticalFilterPass(const PictureRows& source, const PictureRows& destination, const PassScale& pass,
+bool VerticalFilterPass(const PictureRows& source, const PictureRows& destination, const PassScale& pass,
                         const ResizeFilter& filter, FilterWorkspace& w)
 {
-    if (!IsFilteredDepth(source.bits)) return;
+    if (!IsFilteredDepth(source.bits)) return false;
     PassWindows windows(w, destination.height, source.height, pass, filter);
-    if (w.rowRoom == 0) {
-        VerticalRowAtATime(source, destination, w, windows);
-        return;
-    }
+    if (w.rowRoom == 0) return VerticalRowAtATime(source, destination, w, windows);
     // A 24-bit picture is first tried as grey: summed once per pixel, as its
     // three channel sums are the same sum.
     const VectorRoutines& v = Routines();
-    if (source.bits == 24 && VerticalWithRowCache(source, destination, w, windows, true, v)) return;
+    if (source.bits == 24 && VerticalWithRowCache(source, destination, w, windows, true, v)) return true;
     VerticalWithRowCache(source, destination, w, windows, false, v);
+    return false;
 }
 
 void HorizontalFilterPass(const PictureRows& source, const PictureRows& destination, const PassScale& pass,
-                          const ResizeFilter& filter, FilterWorkspace& w)
+                          const ResizeFilter& filter, FilterWorkspace& w, bool sourceIsGrey)
 {
     const uint32_t bits = source.bits;
     if (!IsFilteredDepth(bits)) return;
@@ -473,16 +472,19 @@ void HorizontalFilterPass(const PictureRows& source, const PictureRows& destinat
         return;
     }
     const VectorRoutines& v = Routines();
+    const WindowTable& table = windows.table();
     const uint32_t bpp = BytesPerPixel(bits);
     // Single-channel rows: 8-bit indices, or grey 24-bit pixels (one channel
     // summed, written to all three).
     const size_t step = bits == 8 ? 1 : 3;
-    auto single = [&](int32_t y) { return bits == 8 || (bits == 24 && IsGreyRow(PictureRow(source, y), source.width)); };
+    auto single = [&](int32_t y) {
+        return bits == 8 || (bits == 24 && (sourceIsGrey || IsGreyRow(PictureRow(source, y), source.width)));
+    };
     // From the bottom of the picture up, so that memory is read forwards.
     int32_t y = source.height - 1;
     while (y >= 0) {
         if (!single(y)) {
-            v.horizontalColourRow(PictureRow(source, y), bpp, source.width, PictureRow(destination, y), windows.table(),
+            v.horizontalColourRow(PictureRow(source, y), bpp, source.width, PictureRow(destination, y), table,
                                   w.scratch);
             --y;
             continue;
@@ -499,7 +501,7 @@ void HorizontalFilterPass(const PictureRows& source, const PictureRows& destinat
             in[j] = in[rows - 1];
             out[j] = nullptr;
         }
-        v.horizontalRows(in, step, source.width, out, static_cast<int>(step), windows.table(), w.scratch);
+        v.horizontalRows(in, step, source.width, out, static_cast<int>(step), table, w.scratch);
         y -= rows;
     }
 }

@@ -72,8 +72,11 @@ FilterWorkspace MakeFilterWorkspace(void* memory, int32_t sourceWidth, int32_t s
 
 // The two passes, on pictures of 8, 24 or 32 bits. The horizontal pass
 // keeps the height and changes the width; the vertical pass the other way
-// round. Both write every pixel of the destination.
+// round. Both write every pixel of the destination. The vertical pass
+// answers whether every row it wrote is grey (24 bits, red = green = blue),
+// which the horizontal pass may then take for granted of its source.
 void HorizontalFilterPass(const PictureRows& source, const PictureRows& destination,
-                          const PassScale& pass, const ResizeFilter& filter, FilterWorkspace& workspace);
-void VerticalFilterPass(const PictureRows& source, const PictureRows& destination,
+                          const PassScale& pass, const ResizeFilter& filter, FilterWorkspace& workspace,
+                          bool sourceIsGrey);
+bool VerticalFilterPass(const PictureRows& source, const PictureRows& destination,
                         const PassScale& pass, const ResizeFilter& filter, FilterWorkspace& workspace);

@@ -56,6 +56,12 @@ extern const VectorRoutines AvxRoutines;
 // True when every pixel of a 24-bit row has equal red, green and blue.
 bool IsGreyRow(const uint8_t* row, int32_t width);
 
+// Whether every pixel of a 24-bit row is grey, given that `other` (a row of
+// the same width, or null) is; and, with `other`, for each block of 16
+// pixels where the rows differ, mark[block] = rowIndex. Reads each byte of
+// the row once.
+bool TakeInGreyRow(const uint8_t* row, const uint8_t* other, int32_t width, int32_t* mark, int32_t rowIndex);
+
 // For each block of blockBytes bytes (a multiple of 16; the last block may be
 // shorter) where `row` differs from `other`, sets mark[block] = rowIndex.
 void MarkChangedBlocks(const uint8_t* row, const uint8_t* other, size_t bytes, size_t blockBytes, int32_t* mark,

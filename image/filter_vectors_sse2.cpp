@@ -263,6 +263,51 @@ bool IsGreyRow(const uint8_t* row, int32_t width)
     return true;
 }
 
+bool TakeInGreyRow(const uint8_t* row, const uint8_t* other, int32_t width, int32_t* mark, int32_t rowIndex)
+{
+    // Sixteen pixels (48 bytes, three registers) per block. A block equal to
+    // the other row's, which was found grey before, is grey too; any other is
+    // checked: a pixel is grey when its first byte equals the second and the
+    // second the third, so each register is compared with itself moved one
+    // byte on, at the positions that are not a pixel's last byte.
+    const __m128i positions0 = _mm_setr_epi8(-1, -1, 0, -1, -1, 0, -1, -1, 0, -1, -1, 0, -1, -1, 0, -1);
+    const __m128i positions1 = _mm_setr_epi8(-1, 0, -1, -1, 0, -1, -1, 0, -1, -1, 0, -1, -1, 0, -1, -1);
+    const __m128i positions2 = _mm_setr_epi8(0, -1, -1, 0, -1, -1, 0, -1, -1, 0, -1, -1, 0, -1, -1, 0);
+    const __m128i zero = _mm_setzero_si128();
+    const size_t pixels = static_cast<size_t>(width);
+    __m128i notGrey = zero;
+    size_t block = 0, x = 0;
+    for (; x + 16 <= pixels; x += 16, ++block) {
+        const uint8_t* at = row + 3 * x;
+        const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16));
+        const __m128i b2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 32));
+        if (other) {
+            const uint8_t* o = other + 3 * x;
+            __m128i differ = _mm_xor_si128(b0, _mm_loadu_si128(reinterpret_cast<const __m128i*>(o)));
+            differ = _mm_or_si128(differ, _mm_xor_si128(b1, _mm_loadu_si128(reinterpret_cast<const __m128i*>(o + 16))));
+            differ = _mm_or_si128(differ, _mm_xor_si128(b2, _mm_loadu_si128(reinterpret_cast<const __m128i*>(o + 32))));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi8(differ, zero)) == 0xFFFF) continue;
+            mark[block] = rowIndex;
+        }
+        const __m128i next0 = _mm_or_si128(_mm_srli_si128(b0, 1), _mm_slli_si128(b1, 15));
+        const __m128i next1 = _mm_or_si128(_mm_srli_si128(b1, 1), _mm_slli_si128(b2, 15));
+        const __m128i next2 = _mm_srli_si128(b2, 1);
+        notGrey = _mm_or_si128(notGrey, _mm_and_si128(_mm_xor_si128(b0, next0), positions0));
+        notGrey = _mm_or_si128(notGrey, _mm_and_si128(_mm_xor_si128(b1, next1), positions1));
+        notGrey = _mm_or_si128(notGrey, _mm_and_si128(_mm_xor_si128(b2, next2), positions2));
+    }
+    bool grey = _mm_movemask_epi8(_mm_cmpeq_epi8(notGrey, zero)) == 0xFFFF;
+    bool differs = false;
+    for (; x < pixels; ++x) {
+        const uint8_t* p = row + 3 * x;
+        grey = grey && p[0] == p[1] && p[1] == p[2];
+        differs = differs || (other && (p[0] != other[3 * x] || p[1] != other[3 * x + 1] || p[2] != other[3 * x + 2]));
+    }
+    if (differs) mark[block] = rowIndex;
+    return grey;
+}
+
 void MarkChangedBlocks(const uint8_t* row, const uint8_t* other, size_t bytes, size_t blockBytes, int32_t* mark,
                        int32_t rowIndex)
 {

@@ -93,11 +93,11 @@ void RunPasses(const RescalePlan& plan, const PictureRows& from, const PictureRo
                FilterWorkspace& workspace)
 {
     if (plan.horizontalFirst) {
-        HorizontalFilterPass(from, middle, plan.horizontal, *plan.filter, workspace);
+        HorizontalFilterPass(from, middle, plan.horizontal, *plan.filter, workspace, false);
         VerticalFilterPass(middle, to, plan.vertical, *plan.filter, workspace);
     } else {
-        VerticalFilterPass(from, middle, plan.vertical, *plan.filter, workspace);
-        HorizontalFilterPass(middle, to, plan.horizontal, *plan.filter, workspace);
+        const bool grey = VerticalFilterPass(from, middle, plan.vertical, *plan.filter, workspace);
+        HorizontalFilterPass(middle, to, plan.horizontal, *plan.filter, workspace, grey);
     }
 }
 
