@@ -18,18 +18,20 @@ constexpr size_t WorkingAlignment = 64;  // a cache line; more than any vector n
 
 bool IsFilteredDepth(uint32_t bits) { return bits == 8 || bits == 24 || bits == 32; }
 
-// Only 8-, 24- and 32-bit bottom-up pictures with pixels are filtered; a blur
-// that is not a number would make every window meaningless.
+// Only 8-, 24- and 32-bit bottom-up pictures with pixels, whose rows can be
+// addressed, are filtered; a blur that is not a number would make every
+// window meaningless.
 bool IsFilteredSource(const BITMAPINFOHEADER* header, double blur)
 {
     return IsFilteredDepth(header->biBitCount) && header->biWidth > 0 && header->biHeight > 0 &&
-           std::isfinite(blur);
+           DibRowsFit(header->biWidth, header->biHeight, header->biBitCount) && std::isfinite(blur);
 }
 
 // The rows of a locked block.
 PictureRows RowsOfBlock(const BITMAPINFOHEADER* header)
 {
-    return {const_cast<uint8_t*>(DibPixelBits(header)), DibStride(header->biWidth, header->biBitCount),
+    return {const_cast<uint8_t*>(DibPixelBits(header)),
+            static_cast<size_t>(DibStride(header->biWidth, header->biBitCount)),
             header->biWidth, header->biHeight, header->biBitCount};
 }
 
@@ -155,7 +157,7 @@ private:
 HGLOBAL CopyOfPicture(const BITMAPINFOHEADER* header, const void* pixels)
 {
     const uint64_t headerBytes = uint64_t(header->biSize) + DibColorTableBytes(header->biBitCount);
-    const uint64_t imageBytes = uint64_t(DibStride(header->biWidth, header->biBitCount)) * uint64_t(header->biHeight);
+    const uint64_t imageBytes = DibImageBytes(header->biWidth, header->biHeight, header->biBitCount);
     if (headerBytes + imageBytes > SIZE_MAX) return nullptr;
     GlobalBlock copy(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(headerBytes + imageBytes)));
     if (!copy) return nullptr;
@@ -253,8 +255,9 @@ HGLOBAL RescalePixels(const BITMAPINFOHEADER* header, const void* pixels, int32_
 
     RescalePlan plan;
     if (!PlanRescale(sourceWidth, sourceHeight, bits, newWidth, newHeight, filterIndex, blur, &plan)) return nullptr;
-    const size_t middleStride = DibStride(plan.middleWidth, bits);
-    const uint64_t middleBytes = uint64_t(middleStride) * uint64_t(plan.middleHeight);
+    if (!DibRowsFit(plan.middleWidth, plan.middleHeight, bits)) return nullptr;
+    const size_t middleStride = static_cast<size_t>(DibStride(plan.middleWidth, bits));
+    const uint64_t middleBytes = DibImageBytes(plan.middleWidth, plan.middleHeight, bits);
     const uint64_t workspaceBytes = (uint64_t(plan.workspaceBytes) + WorkingAlignment - 1) & ~uint64_t(WorkingAlignment - 1);
     if (workspaceBytes + middleBytes > SIZE_MAX - WorkingAlignment) return nullptr;
 
@@ -270,7 +273,7 @@ HGLOBAL RescalePixels(const BITMAPINFOHEADER* header, const void* pixels, int32_
         FilterWorkspace workspace = MakeFilterWorkspace(working.get(), sourceWidth, sourceHeight, newWidth,
                                                         newHeight, bits, plan.capacity);
         const PictureRows from = {static_cast<uint8_t*>(const_cast<void*>(pixels)),
-                                  DibStride(sourceWidth, bits), sourceWidth, sourceHeight, bits};
+                                  static_cast<size_t>(DibStride(sourceWidth, bits)), sourceWidth, sourceHeight, bits};
         const PictureRows middle = {working.get() + workspaceBytes, middleStride, plan.middleWidth,
                                     plan.middleHeight, bits};
         RunPasses(plan, from, middle, RowsOfBlock(static_cast<BITMAPINFOHEADER*>(destinationLock.get())), workspace);
