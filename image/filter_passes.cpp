@@ -292,7 +292,7 @@ public:
                 if (!TakeInGreyRow(row, below ? PictureRow(source_, p + 1) : nullptr, source_.width, w_.runEnd, p))
                     return false;
             } else if (below) {
-                MarkChangedBlocks(row, PictureRow(source_, p + 1), rowBytes_, LanesPerBlock, w_.runEnd, p);
+                MarkChangedBlocks(row, PictureRow(source_, p + 1), rowBytes_, w_.runEnd, p);
             }
             std::fill_n(converted(p), blocks_, uint8_t(0));
             taken_ = p;

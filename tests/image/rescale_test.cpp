@@ -6,12 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <random>
 #include <vector>
 
 #include "image/packed_dib.h"
+#include "image/cpu_features.h"
 #include "image/filter_passes.h"
 #include "image/filter_windows.h"
 #include "image/resize_kernels.h"
@@ -550,6 +552,17 @@ const OracleCase OracleSizes[] = {
     {96, 64, 24, 16},   // 4:1 with room for flat windows
     {40, 100, 10, 47},  // an irregular reduction: more weight sets than tables
 };
+
+TEST(CpuFeatures, AvxCheckAgreesWithTheCompilers)
+{
+    // The hand-written CPUID and XGETBV check (it must build with MSVC too)
+    // against GCC's own, which asks the same of processor and system.
+#if defined(__GNUC__)
+    __builtin_cpu_init();
+    EXPECT_EQ(ProcessorHasAvx(), __builtin_cpu_supports("avx") != 0);
+#endif
+    std::printf("256-bit routines %s\n", ProcessorHasAvx() ? "in use" : "not available: only SSE2 is tested");
+}
 
 // Runs a test body with and without the 256-bit vector sums.
 class WideVectors {
