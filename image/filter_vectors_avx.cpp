@@ -22,19 +22,6 @@ __m128i FinishFour(__m256d acc)
     return _mm256_cvttpd_epi32(_mm256_add_pd(acc, _mm256_set1_pd(0.5)));
 }
 
-// Writes value v of lane i: one byte, or the same byte to the three channels
-// of a grey pixel.
-void PutLane(uint8_t* out, size_t i, int spread, uint8_t v)
-{
-    if (spread == 1) {
-        out[i] = v;
-    } else {
-        out[3 * i] = v;
-        out[3 * i + 1] = v;
-        out[3 * i + 2] = v;
-    }
-}
-
 // Sixteen bytes written as sixteen grey pixels (48 bytes).
 void PutSixteenGrey(uint8_t* out, __m128i bytes)
 {
@@ -141,6 +128,37 @@ void SumFourLaneWindows(const double* d, const WindowTable& t, int32_t x, int n,
     }
 }
 
+// Every output of the table summed over the four lanes per source pixel of
+// d, and its four results written: with bytesPerPixel 0, lane r to the
+// single-channel row out[r] (spread bytes per pixel; a null row is absent),
+// otherwise lanes 0 to bytesPerPixel - 1 to the channels of pixel x of the
+// colour row out[0].
+void SumAndStore(const double* d, const WindowTable& t, uint8_t* const* out, int spread, uint32_t bytesPerPixel)
+{
+    for (int32_t x = 0; x < t.outputs;) {
+        const int n = x + 4 <= t.outputs ? 4 : 1;
+        __m128i results[4];
+        SumFourLaneWindows(d, t, x, n, results);
+        for (int j = 0; j < n; ++j) {
+            alignas(16) int32_t v[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(v), results[j]);
+            const size_t pixel = static_cast<size_t>(x + j);
+            if (bytesPerPixel) {
+                for (uint32_t c = 0; c < bytesPerPixel; ++c) out[0][pixel * bytesPerPixel + c] = static_cast<uint8_t>(v[c]);
+                continue;
+            }
+            for (int row = 0; row < 4; ++row) {
+                if (!out[row]) continue;
+                uint8_t* o = out[row] + pixel * spread;
+                o[0] = static_cast<uint8_t>(v[row]);
+                if (spread == 3) o[1] = o[2] = o[0];
+            }
+        }
+        x += n;
+    }
+    _mm256_zeroupper();
+}
+
 // Four rows of single-channel pixels side by side, one row per lane.
 void HorizontalFourRows(const uint8_t* const* in, size_t step, int32_t sourceWidth, uint8_t* const* out, int spread,
                         const WindowTable& t, double* d)
@@ -150,19 +168,7 @@ void HorizontalFourRows(const uint8_t* const* in, size_t step, int32_t sourceWid
         __m128i v = _mm_setr_epi32(in[0][at], in[1][at], in[2][at], in[3][at]);
         _mm256_store_pd(d + 4 * p, _mm256_cvtepi32_pd(v));
     }
-    for (int32_t x = 0; x < t.outputs;) {
-        const int n = x + 4 <= t.outputs ? 4 : 1;
-        __m128i results[4];
-        SumFourLaneWindows(d, t, x, n, results);
-        for (int j = 0; j < n; ++j) {
-            alignas(16) int32_t v[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(v), results[j]);
-            for (int row = 0; row < 4; ++row)
-                if (out[row]) PutLane(out[row], x + j, spread, static_cast<uint8_t>(v[row]));
-        }
-        x += n;
-    }
-    _mm256_zeroupper();
+    SumAndStore(d, t, out, spread, 0);
 }
 
 // One row of three- or four-channel pixels, one channel per lane (a 24-bit
@@ -197,19 +203,8 @@ void HorizontalColourRow(const uint8_t* src, uint32_t bytesPerPixel, int32_t sou
         __m128i v = _mm_setr_epi32(s[0], s[1], s[2], bytesPerPixel == 4 ? s[3] : 0);
         _mm256_store_pd(d + 4 * p, _mm256_cvtepi32_pd(v));
     }
-    for (int32_t x = 0; x < t.outputs;) {
-        const int n = x + 4 <= t.outputs ? 4 : 1;
-        __m128i results[4];
-        SumFourLaneWindows(d, t, x, n, results);
-        for (int j = 0; j < n; ++j) {
-            alignas(16) int32_t v[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(v), results[j]);
-            uint8_t* o = out + static_cast<size_t>(x + j) * bytesPerPixel;
-            for (uint32_t c = 0; c < bytesPerPixel; ++c) o[c] = static_cast<uint8_t>(v[c]);
-        }
-        x += n;
-    }
-    _mm256_zeroupper();
+    uint8_t* const rows[4] = {out, nullptr, nullptr, nullptr};
+    SumAndStore(d, t, rows, 0, bytesPerPixel);
 }
 
 }  // namespace
