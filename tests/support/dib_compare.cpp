@@ -32,7 +32,7 @@ std::string PlaceOf(const uint8_t* dib, size_t size, size_t offset)
         place << "colour-table entry " << (offset - header.biSize) / 4;
         return place.str();
     }
-    const size_t stride = DibStride(header.biWidth, bits);
+    const size_t stride = static_cast<size_t>(DibStride(header.biWidth, bits));
     if (stride == 0 || header.biHeight <= 0) {
         place << "byte " << offset;
         return place.str();
