@@ -13,10 +13,10 @@
 #include "plugin/ranged_items.h"
 #include "plugin/settings_file.h"
 #include "render/frame_pipeline.h"
-#include "render/gdi_scoped.h"
 #include "render/leader_painter.h"
 #include "resources/resource_ids.h"
 #include "ui/button_skin.h"
+#include "win/gdi_owners.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 
 #include "image/packed_dib.h"
 #include "render/leader_layers.h"
+#include "win/dib_canvas.h"
 
 namespace {
 
@@ -26,46 +27,26 @@ size_t SurfaceBytes(int32_t width, int32_t height)
     return static_cast<size_t>(height) * DibStride(width, 24);
 }
 
-// Draws the overlay on a fresh memory DC holding a 24-bit section filled with
-// `fill`, then lets `use` read the pixels. False when something cannot be made
-// or `use` runs out of memory.
+// Draws the overlay on a fresh surface filled with `fill`, then lets `use`
+// read the pixels. False when something cannot be made or `use` runs out of
+// memory; the surface is released on every path.
 template <typename Use>
 bool DrawOverlayOn(int32_t width, int32_t height, uint8_t fill, Use use)
 {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    void* pixels = nullptr;
-    HBITMAP section = dc ? CreateDIBSection(dc, &info, DIB_RGB_COLORS, &pixels, nullptr, 0) : nullptr;
-    HGDIOBJ previous = section ? SelectObject(dc, section) : nullptr;
-    bool ok = false;
-    if (previous && pixels) {
-        GdiFlush();
-        std::memset(pixels, fill, SurfaceBytes(width, height));
-        SetMapMode(dc, MM_TEXT);
-        RECT rect = {0, 0, width, height};
-        ok = PaintLeaderOverlay(dc, &rect);
-        GdiFlush();
-        if (ok) {
-            // Out of memory while reading: give up, but release everything below.
-            try {
-                use(static_cast<const uint8_t*>(pixels));
-            } catch (const std::bad_alloc&) {
-                ok = false;
-            }
-        }
+    DibCanvas canvas(Rgb24Header(width, height));
+    if (!canvas) return false;
+    GdiFlush();
+    std::memset(canvas.bits(), fill, SurfaceBytes(width, height));
+    SetMapMode(canvas.dc(), MM_TEXT);
+    RECT rect = {0, 0, width, height};
+    if (!PaintLeaderOverlay(canvas.dc(), &rect)) return false;
+    GdiFlush();
+    try {
+        use(static_cast<const uint8_t*>(canvas.bits()));
+    } catch (const std::bad_alloc&) {
+        return false;
     }
-    if (previous) SelectObject(dc, previous);
-    if (section) DeleteObject(section);
-    if (dc) DeleteDC(dc);
-    if (screen) ReleaseDC(nullptr, screen);
-    return ok;
+    return true;
 }
 
 KeptLayers g_kept[2];  // [0] is the size used last

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "render/gdi_scoped.h"
 #include "render/leader_layers.h"
+#include "win/gdi_owners.h"
 
 namespace {
 

@@ -9,29 +9,55 @@
 
 namespace {
 
+// Every GDI object, DC and the lock, bottom up: the section is deselected
+// before it is deleted, and deleted before its DC.
+void ReleaseOwners(RenderTarget* target)
+{
+    target->pixels = nullptr;
+    target->selection.reset();
+    target->section.reset();
+    target->memoryDc.reset();
+    target->screenDc.reset();
+    target->blockLock.reset();
+    target->header = nullptr;
+}
+
+// Drops what a previous use left (a finished target holds nothing but maybe
+// the caller's block, which is the caller's and is forgotten, not freed).
+void ClearRenderTarget(RenderTarget* target)
+{
+    ReleaseOwners(target);
+    target->block = nullptr;
+    SetRectEmpty(&target->rect);
+}
+
+// Makes the section described by `header` and selects it into the target's
+// memory DC; false when either step fails.
+bool SelectSection(RenderTarget* target, const BITMAPINFOHEADER* header, bool isotropic)
+{
+    target->section = DibSection(target->memoryDc, reinterpret_cast<const BITMAPINFO*>(header));
+    if (!target->section) return false;
+    GdiFlush();
+    if (isotropic) SetMapMode(target->memoryDc, MM_ISOTROPIC);
+    target->selection = SelectionScope(target->memoryDc, target->section.get());
+    return static_cast<bool>(target->selection);
+}
+
 int MakeRenderTarget(int32_t width, int32_t height, RenderTarget* target, bool isotropic)
 {
-    std::memset(target, 0, sizeof *target);
-    target->screenDc = GetDC(nullptr);
-    // Not tested here: a missing memory DC makes the selection below fail.
-    target->memoryDc = CreateCompatibleDC(target->screenDc);
+    ClearRenderTarget(target);
+    target->screenDc = WindowDc::Client(nullptr);
+    // Not tested here: a missing memory DC makes the selection fail.
+    target->memoryDc = MemoryDc::CompatibleWith(target->screenDc.get());
 
     target->block = CreatePackedDib(width, height, nullptr, 24);
-    if (target->block) target->header = static_cast<BITMAPINFOHEADER*>(GlobalLock(target->block));
-    if (target->header) {
-        target->section = CreateDIBSection(target->memoryDc,
-                                           reinterpret_cast<const BITMAPINFO*>(target->header),
-                                           DIB_RGB_COLORS, &target->pixels, nullptr, 0);
-    }
-    if (target->section) {
-        GdiFlush();
-        if (isotropic) SetMapMode(target->memoryDc, MM_ISOTROPIC);
-        target->previousBitmap = SelectObject(target->memoryDc, target->section);
-    }
-    if (!target->previousBitmap) {
+    if (target->block) target->blockLock = LockedGlobal(target->block);
+    target->header = static_cast<BITMAPINFOHEADER*>(target->blockLock.get());
+    if (!target->header || !SelectSection(target, target->header, isotropic)) {
         FinishRenderTarget(target, 0);
         return 0;
     }
+    target->pixels = target->section.bits();
     const LONG w = target->header->biWidth;
     const LONG h = target->header->biHeight;
     if (isotropic) {
@@ -57,31 +83,13 @@ int CreatePixelRenderTarget(int32_t width, int32_t height, RenderTarget* target)
 int FinishRenderTarget(RenderTarget* target, uint32_t flags)
 {
     GdiFlush();
-    if (target->pixels && target->header) {
+    if (target->block && target->pixels && target->header) {
         const BITMAPINFOHEADER* h = target->header;
         const size_t bytes = static_cast<size_t>(h->biHeight) * DibStride(h->biWidth, h->biBitCount);
         std::memcpy(DibPixelBits(target->header), target->pixels, bytes);
     }
     // The pixels belong to the section and go with it.
-    target->pixels = nullptr;
-    if (target->previousBitmap) {
-        SelectObject(target->memoryDc, target->previousBitmap);
-        target->previousBitmap = nullptr;
-    }
-    if (target->section) {
-        DeleteObject(target->section);
-        target->section = nullptr;
-    }
-    if (target->memoryDc) {
-        DeleteDC(target->memoryDc);
-        target->memoryDc = nullptr;
-    }
-    if (target->screenDc) {
-        ReleaseDC(nullptr, target->screenDc);
-        target->screenDc = nullptr;
-    }
-    if (target->block && target->header) GlobalUnlock(target->block);
-    target->header = nullptr;
+    ReleaseOwners(target);
     if (target->block && !(flags & KeepRenderTargetBlock)) {
         GlobalFree(target->block);
         target->block = nullptr;

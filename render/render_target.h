@@ -7,16 +7,23 @@
 
 #include <cstdint>
 
-// Zeroed before use; owned by whoever declares it.
+#include "win/dib_canvas.h"
+#include "win/gdi_owners.h"
+#include "win/kernel_owners.h"
+
+// Owned by whoever declares it. Everything but the block is released by its
+// owner, bottom up (FinishRenderTarget does it at once, in the same order).
 struct RenderTarget {
-    HGLOBAL block;              // packed DIB describing the surface; holds its pixels once finished
-    BITMAPINFOHEADER* header;   // the locked block, while locked
-    HBITMAP section;            // DIB section made from header
-    HGDIOBJ previousBitmap;     // what the memory DC held before the section
-    void* pixels;               // the section's pixel memory
-    HDC memoryDc;               // compatible with the screen
-    HDC screenDc;               // GetDC(nullptr)
-    RECT rect;                  // (0, 0, width, height)
+    HGLOBAL block = nullptr;             // packed DIB describing the surface; after a keeping finish, the caller's
+    BITMAPINFOHEADER* header = nullptr;  // the locked block's header
+    void* pixels = nullptr;              // where the painted pixels are read
+    RECT rect = {};                      // (0, 0, width, height)
+
+    LockedGlobal blockLock;              // holds the block locked while the section is made from it
+    WindowDc screenDc;                   // GetDC(nullptr), for a surface made from a block
+    MemoryDc memoryDc;                   // compatible with the screen
+    DibSection section;
+    SelectionScope selection;            // the section in the memory DC
 };
 
 // Returns 1 with the surface ready (one logical unit per pixel, y down), or 0
@@ -29,8 +36,9 @@ int CreateRenderTarget(int32_t width, int32_t height, RenderTarget* target);
 // device's proportions (about half a millisecond when the machine is busy).
 int CreatePixelRenderTarget(int32_t width, int32_t height, RenderTarget* target);
 
-// Flushes drawing, copies the pixels into the block and releases every GDI
-// object. Bit 0 of flags keeps the block in target->block for the caller;
-// otherwise it is freed. Always returns 1; a second finish is harmless.
+// Flushes drawing, copies the pixels into the block and
+// releases every GDI object and the lock. Bit 0 of flags keeps the block in
+// target->block for the caller; otherwise it is freed. Always returns 1; a
+// second finish is harmless.
 constexpr uint32_t KeepRenderTargetBlock = 0x1;
 int FinishRenderTarget(RenderTarget* target, uint32_t flags);

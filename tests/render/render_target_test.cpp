@@ -32,7 +32,7 @@ TEST(RenderTarget, SurfaceFromTheBlocksOwnHeader)
     EXPECT_EQ(target.rect.right, 256);
     EXPECT_EQ(target.rect.bottom, 192);
     EXPECT_NE(target.pixels, nullptr);
-    EXPECT_EQ(GetCurrentObject(target.memoryDc, OBJ_BITMAP), target.section);
+    EXPECT_EQ(GetCurrentObject(target.memoryDc, OBJ_BITMAP), target.section.get());
     // One logical unit per pixel, y growing downward.
     POINT p = {10, 20};
     LPtoDP(target.memoryDc, &p, 1);
@@ -74,9 +74,9 @@ TEST(RenderTarget, FailuresLeaveNothing)
         EXPECT_EQ(CreateRenderTarget(fault == 3 ? -4 : 64, 64, &target), 0) << "fault " << fault;
         EXPECT_EQ(target.block, nullptr);
         EXPECT_EQ(target.header, nullptr);
-        EXPECT_EQ(target.section, nullptr);
-        EXPECT_EQ(target.memoryDc, nullptr);
-        EXPECT_EQ(target.screenDc, nullptr);
+        EXPECT_EQ(target.section.get(), nullptr);
+        EXPECT_EQ(target.memoryDc.get(), nullptr);
+        EXPECT_EQ(target.screenDc.get(), nullptr);
         EXPECT_EQ(memory.liveBlocks(), 0u) << "fault " << fault;
         EXPECT_EQ(memory.heldLocks(), 0) << "fault " << fault;
         EXPECT_EQ(gdi.liveObjects(), 0u) << "fault " << fault;
