@@ -12,7 +12,6 @@
 #include "plugin/module_state.h"
 #include "render/frame_pipeline.h"
 #include "render/frame_routes.h"
-#include "render/kept_layers.h"
 #include "render/leader_painter.h"
 #include "render/render_target.h"
 #include "tests/support/palette_output.h"
@@ -72,8 +71,7 @@ BENCH_CASE(FramePreviewSize, "frame preview 100x95")
 BENCH_CASE(FrameCountdown, "countdown 600 frames 256x256")
 {
     // From nothing kept at this size, as a build right after opening the dialog.
-    KeptLayersFor(1, 1);
-    KeptLayersFor(2, 2);
+    ReleaseKeptFrameMemory();
     PaletteOutput output(true);
     RECT rect = {0, 0, 256, 256};
     int32_t number = 9, angle = 360, more = 1;

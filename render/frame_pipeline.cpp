@@ -11,7 +11,7 @@
 #include "render/frame_routes.h"
 #include "render/leader_layers.h"
 #include "image/packed_dib.h"
-#include "render/kept_layers.h"
+#include "render/frame_cache.h"
 #include "render/leader_painter.h"
 #include "render/render_target.h"
 
@@ -32,13 +32,14 @@ int PaintRenderTargetBy(FrameRoute route, RenderTarget* target, int32_t* number,
     // The same layers in the same order; the opaque ones are written from
     // their kept bytes when known, and learnt from GDI when not.
     auto* pixels = static_cast<uint8_t*>(target->pixels);
-    const size_t bytes = static_cast<size_t>(rect->bottom) * DibStride(rect->right, 24);
-    KeptLayers* kept = KeptLayersFor(rect->right, rect->bottom);
 
-    const KeptBackdrop* backdrop = kept ? kept->backdrop(*angle) : nullptr;
+    KeptFrameSize* keptSize = KeptFrames().use(rect->right, rect->bottom);
+    KeptLayers* kept = keptSize ? &keptSize->layers : nullptr;
+
+    const ByteRuns* backdrop = kept ? kept->backdrop(*angle) : nullptr;
     if (backdrop) {
         GdiFlush();
-        StampBackdrop(pixels, bytes, *backdrop);
+        StampRuns(pixels, *backdrop);
     } else if (PaintLeaderBackdrop(dc, rect, *angle) && kept) {
         GdiFlush();
         kept->learnBackdrop(*angle, pixels);
@@ -46,10 +47,10 @@ int PaintRenderTargetBy(FrameRoute route, RenderTarget* target, int32_t* number,
 
     PaintLeaderNumber(dc, rect, *number);
 
-    const std::vector<OverlayRun>* overlay = kept ? kept->overlay() : nullptr;
+    const ByteRuns* overlay = kept ? kept->overlay() : nullptr;
     if (overlay) {
         GdiFlush();
-        StampOverlay(pixels, *overlay);
+        StampRuns(pixels, *overlay);
     } else {
         PaintLeaderOverlay(dc, rect);
     }
@@ -95,3 +96,5 @@ HGLOBAL RenderLeaderFrame(const RECT* rect, int32_t* number, int32_t* angle, int
 {
     return RenderLeaderFrameBy(FrameRoute::KeptOverlay, rect, number, angle, step, resetNumber, more);
 }
+
+void ReleaseKeptFrameMemory() { KeptFrames().release(); }

@@ -11,3 +11,7 @@
 // null. *more is 1 while the countdown goes on, 0 after its last frame.
 HGLOBAL RenderLeaderFrame(const RECT* rect, int32_t* number, int32_t* angle, int32_t step,
                           int32_t resetNumber, int32_t* more);
+
+// Between frames the pipeline keeps the opaque layers of the two surface
+// sizes used last (see frame_cache.h). This releases all of it.
+void ReleaseKeptFrameMemory();

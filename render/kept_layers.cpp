@@ -20,8 +20,6 @@ constexpr uint8_t SecondFill = 0xFF;
 // anything much busier is not kept.
 constexpr size_t MaxBackdropRunsPerRow = 8;
 
-constexpr int32_t MaxKeptSide = 0x4000;
-
 size_t SurfaceBytes(int32_t width, int32_t height)
 {
     return static_cast<size_t>(height) * DibStride(width, 24);
@@ -49,8 +47,6 @@ bool DrawOverlayOn(int32_t width, int32_t height, uint8_t fill, Use use)
     return true;
 }
 
-KeptLayers g_kept[2];  // [0] is the size used last
-
 // The end of the run of equal bytes that starts at `from`; eight bytes at a
 // time, since a backdrop's runs are long (a learnt frame is 3 MiB at most).
 size_t EndOfRun(const uint8_t* pixels, size_t from, size_t bytes)
@@ -69,12 +65,22 @@ size_t EndOfRun(const uint8_t* pixels, size_t from, size_t bytes)
     return i;
 }
 
+ByteRun RunOf(size_t from, size_t to, uint8_t value)
+{
+    return {static_cast<uint32_t>(from), static_cast<uint32_t>(to - from), value};
+}
+
 }  // namespace
 
-bool FindLeaderOverlay(int32_t width, int32_t height, std::vector<OverlayRun>* runs)
+void StampRuns(uint8_t* pixels, const ByteRuns& runs)
+{
+    for (const ByteRun& run : runs) std::memset(pixels + run.offset, run.value, run.length);
+}
+
+bool FindLeaderOverlay(int32_t width, int32_t height, ByteRuns* runs)
 {
     runs->clear();
-    if (width <= 0 || height <= 0 || width > MaxKeptSide || height > MaxKeptSide) return false;
+    if (width <= 0 || height <= 0 || width > KeptLayers::MaxSide || height > KeptLayers::MaxSide) return false;
     const size_t bytes = SurfaceBytes(width, height);
     std::vector<uint8_t> first;
     bool ok = DrawOverlayOn(width, height, FirstFill, [&](const uint8_t* pixels) {
@@ -88,7 +94,7 @@ bool FindLeaderOverlay(int32_t width, int32_t height, std::vector<OverlayRun>* r
             }
             size_t end = i + 1;
             while (end < bytes && first[end] == second[end] && first[end] == first[i]) ++end;
-            runs->push_back({static_cast<uint32_t>(i), static_cast<uint32_t>(end - i), first[i]});
+            runs->push_back(RunOf(i, end, first[i]));
             i = end;
         }
     });
@@ -96,79 +102,53 @@ bool FindLeaderOverlay(int32_t width, int32_t height, std::vector<OverlayRun>* r
     return ok;
 }
 
-void KeptLayers::reset(int32_t width, int32_t height)
+const ByteRuns* KeptLayers::backdrop(int32_t angle) const
 {
-    width_ = width;
-    height_ = height;
-    overlayFound_ = false;
-    std::vector<OverlayRun>().swap(overlay_);
-    std::vector<KeptBackdrop>().swap(backdrops_);
-}
-
-const KeptBackdrop* KeptLayers::backdrop(int32_t angle) const
-{
-    for (const KeptBackdrop& b : backdrops_)
-        if (b.angle == angle) return &b;
-    return nullptr;
+    if (angle < 1 || angle > MaxAngle || backdrops_[angle].empty()) return nullptr;
+    return &backdrops_[angle];
 }
 
 void KeptLayers::learnBackdrop(int32_t angle, const uint8_t* pixels)
 {
-    if (backdrops_.size() >= MaxBackdrops || backdrop(angle)) return;
+    if (angle < 1 || angle > MaxAngle || backdropCount_ >= MaxBackdrops || !backdrops_[angle].empty()) return;
+    if (width_ <= 0 || height_ <= 0 || width_ > MaxSide || height_ > MaxSide) return;
     const size_t bytes = SurfaceBytes(width_, height_);
     const size_t maxRuns = MaxBackdropRunsPerRow * static_cast<size_t>(height_);
     try {
-        KeptBackdrop learnt;
-        learnt.angle = angle;
+        ByteRuns learnt;
         for (size_t i = 0; i < bytes;) {
-            if (learnt.starts.size() >= maxRuns) return;
-            const uint8_t value = pixels[i];
-            learnt.starts.push_back(static_cast<uint32_t>(i));
-            learnt.values.push_back(value);
-            i = EndOfRun(pixels, i, bytes);
+            if (learnt.size() >= maxRuns) return;
+            const size_t end = EndOfRun(pixels, i, bytes);
+            learnt.push_back(RunOf(i, end, pixels[i]));
+            i = end;
         }
-        learnt.starts.shrink_to_fit();
-        learnt.values.shrink_to_fit();
-        backdrops_.push_back(std::move(learnt));
+        learnt.shrink_to_fit();
+        backdrops_[angle] = std::move(learnt);
+        ++backdropCount_;
     } catch (const std::bad_alloc&) {
     }
 }
 
-const std::vector<OverlayRun>* KeptLayers::overlay()
+const ByteRuns* KeptLayers::overlay()
 {
-    if (!overlayFound_) {
+    if (overlayState_ == Overlay::NotTried) {
+        overlayState_ = Overlay::CannotBeFound;
         try {
-            std::vector<OverlayRun> runs;
+            ByteRuns runs;
             if (!FindLeaderOverlay(width_, height_, &runs)) return nullptr;
             runs.shrink_to_fit();
             overlay_ = std::move(runs);
-            overlayFound_ = true;
+            overlayState_ = Overlay::Found;
         } catch (const std::bad_alloc&) {
             return nullptr;
         }
     }
-    return &overlay_;
+    return overlayState_ == Overlay::Found ? &overlay_ : nullptr;
 }
 
-KeptLayers* KeptLayersFor(int32_t width, int32_t height)
+size_t KeptLayers::keptBytes() const
 {
-    if (width <= 0 || height <= 0 || width > MaxKeptSide || height > MaxKeptSide) return nullptr;
-    if (g_kept[0].width() == width && g_kept[0].height() == height) return &g_kept[0];
-    std::swap(g_kept[0], g_kept[1]);
-    if (g_kept[0].width() != width || g_kept[0].height() != height) g_kept[0].reset(width, height);
-    return &g_kept[0];
-}
-
-void StampBackdrop(uint8_t* pixels, size_t bytes, const KeptBackdrop& backdrop)
-{
-    const size_t runs = backdrop.starts.size();
-    for (size_t i = 0; i < runs; ++i) {
-        const size_t end = i + 1 < runs ? backdrop.starts[i + 1] : bytes;
-        std::memset(pixels + backdrop.starts[i], backdrop.values[i], end - backdrop.starts[i]);
-    }
-}
-
-void StampOverlay(uint8_t* pixels, const std::vector<OverlayRun>& runs)
-{
-    for (const OverlayRun& run : runs) std::memset(pixels + run.offset, run.value, run.length);
+    size_t bytes = overlay_.capacity() * sizeof(ByteRun);
+    for (const ByteRuns& runs : backdrops_) bytes += runs.capacity() * sizeof(ByteRun);
+    return bytes;
 }

@@ -198,6 +198,36 @@ TEST(FramePipelineOutcomes, NothingLeaksOverThousandsOfFrames)
     }
 }
 
+// The overlay of a size that could not be learnt (here its surfaces cannot
+// be made) is not tried again on every frame, only after the release; the
+// frames meanwhile are the plain ones.
+TEST(FramePipeline, OverlayThatCannotBeLearntIsRemembered)
+{
+    PaletteOutput output(false);
+    ReleaseKeptFrameMemory();
+    RECT rect = {0, 0, 40, 40};
+    int32_t plainNumber = 3, plainAngle = 360, number = 3, angle = 360;
+    for (int frame = 0; frame < 4; ++frame) {
+        if (frame == 3) ReleaseKeptFrameMemory();
+        GdiObjectWatch gdi;
+        gdi.failCreationOf(GdiObjectWatch::Others, 2);  // the frame's DC and section, nothing after
+        Frame plain, kept;
+        kept.block = RenderLeaderFrameBy(FrameRoute::KeptOverlay, &rect, &number, &angle, LeaderSweepStep, 3,
+                                         &kept.more);
+        const int failed = gdi.failedCreations();
+        gdi.failCreationOf(0);
+        plain.block =
+            RenderLeaderFrameBy(FrameRoute::Plain, &rect, &plainNumber, &plainAngle, LeaderSweepStep, 3, &plain.more);
+        ASSERT_NE(kept.block, nullptr) << frame;
+        EXPECT_TRUE(SameBlockBytes(plain.block, kept.block)) << "frame " << frame;
+        if (frame == 0 || frame == 3) {
+            EXPECT_GT(failed, 0) << "frame " << frame << " did not try to learn the overlay";
+        } else {
+            EXPECT_EQ(failed, 0) << "frame " << frame << " tried the overlay again";
+        }
+    }
+}
+
 // The kept overlay against the plain painter, frame by frame over whole
 // countdowns, at several sizes and in both output modes.
 struct RouteCase {

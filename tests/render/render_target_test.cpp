@@ -10,7 +10,7 @@
 
 #include "render/frame_pipeline.h"
 #include "render/frame_routes.h"
-#include "render/kept_layers.h"
+#include "render/frame_cache.h"
 #include "render/render_target.h"
 #include "tests/render/frame_test_support.h"
 #include "tests/support/resource_watch.h"
@@ -154,17 +154,17 @@ TEST(KeptLayers, BoundedPerSizeAndTwoSizes)
         int more = 0;
         ASSERT_FALSE(PaintedSurface(FrameRoute::KeptOverlay, 40, 40, &number, &angle, 1, 0, &more).empty());
     }
-    KeptLayers* kept = KeptLayersFor(40, 40);
-    ASSERT_NE(kept, nullptr);
+    auto layersFor = [](int32_t w, int32_t h) { return &KeptFrames().use(w, h)->layers; };
+    KeptLayers* kept = layersFor(40, 40);
     EXPECT_EQ(kept->backdropCount(), KeptLayers::MaxBackdrops);
     ASSERT_NE(kept->overlay(), nullptr);
 
     // A second size keeps the first; a third replaces the one used longest ago.
-    EXPECT_EQ(KeptLayersFor(44, 40)->backdropCount(), 0u);
-    EXPECT_EQ(KeptLayersFor(40, 40)->backdropCount(), KeptLayers::MaxBackdrops);
-    EXPECT_EQ(KeptLayersFor(48, 40)->backdropCount(), 0u);
-    EXPECT_EQ(KeptLayersFor(40, 40)->backdropCount(), KeptLayers::MaxBackdrops);
-    EXPECT_EQ(KeptLayersFor(44, 40)->backdropCount(), 0u);
+    EXPECT_EQ(layersFor(44, 40)->backdropCount(), 0u);
+    EXPECT_EQ(layersFor(40, 40)->backdropCount(), KeptLayers::MaxBackdrops);
+    EXPECT_EQ(layersFor(48, 40)->backdropCount(), 0u);
+    EXPECT_EQ(layersFor(40, 40)->backdropCount(), KeptLayers::MaxBackdrops);
+    EXPECT_EQ(layersFor(44, 40)->backdropCount(), 0u);
 }
 
 }  // namespace

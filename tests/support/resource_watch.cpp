@@ -2,6 +2,7 @@
 
 GlobalMemoryWatch* GlobalMemoryWatch::current_ = nullptr;
 GdiObjectWatch* GdiObjectWatch::current_ = nullptr;
+FileMappingWatch* FileMappingWatch::current_ = nullptr;
 
 namespace {
 
@@ -83,25 +84,27 @@ struct GdiHooks {
         if (handle) GdiObjectWatch::Track(handle);
         return handle;
     }
-    static HBRUSH WINAPI SolidBrush(COLORREF c) { return GdiObjectWatch::Failing() ? nullptr : Made(REAL("gdi32.dll", CreateSolidBrush)(c)); }
-    static HPEN WINAPI Pen(int style, int width, COLORREF c) { return GdiObjectWatch::Failing() ? nullptr : Made(REAL("gdi32.dll", CreatePen)(style, width, c)); }
+    static constexpr unsigned Brushes = GdiObjectWatch::Brushes, Pens = GdiObjectWatch::Pens,
+                              Fonts = GdiObjectWatch::Fonts, Others = GdiObjectWatch::Others;
+    static HBRUSH WINAPI SolidBrush(COLORREF c) { return GdiObjectWatch::Failing(Brushes) ? nullptr : Made(REAL("gdi32.dll", CreateSolidBrush)(c)); }
+    static HPEN WINAPI Pen(int style, int width, COLORREF c) { return GdiObjectWatch::Failing(Pens) ? nullptr : Made(REAL("gdi32.dll", CreatePen)(style, width, c)); }
     static HFONT WINAPI FontA(int h, int w, int e, int o, int wt, DWORD i, DWORD u, DWORD s, DWORD cs,
                               DWORD op, DWORD cp, DWORD q, DWORD pf, LPCSTR face)
     {
-        return GdiObjectWatch::Failing() ? nullptr : Made(REAL("gdi32.dll", CreateFontA)(h, w, e, o, wt, i, u, s, cs, op, cp, q, pf, face));
+        return GdiObjectWatch::Failing(Fonts) ? nullptr : Made(REAL("gdi32.dll", CreateFontA)(h, w, e, o, wt, i, u, s, cs, op, cp, q, pf, face));
     }
-    static HFONT WINAPI FontIndirectA(const LOGFONTA* lf) { return GdiObjectWatch::Failing() ? nullptr : Made(REAL("gdi32.dll", CreateFontIndirectA)(lf)); }
-    static HRGN WINAPI RectRgn(int l, int t, int r, int b) { return GdiObjectWatch::Failing() ? nullptr : Made(REAL("gdi32.dll", CreateRectRgn)(l, t, r, b)); }
-    static HRGN WINAPI RectRgnIndirect(const RECT* r) { return GdiObjectWatch::Failing() ? nullptr : Made(REAL("gdi32.dll", CreateRectRgnIndirect)(r)); }
-    static HDC WINAPI CompatibleDC(HDC dc) { return GdiObjectWatch::Failing() ? nullptr : Made(REAL("gdi32.dll", CreateCompatibleDC)(dc)); }
-    static HBITMAP WINAPI CompatibleBitmap(HDC dc, int w, int h) { return GdiObjectWatch::Failing() ? nullptr : Made(REAL("gdi32.dll", CreateCompatibleBitmap)(dc, w, h)); }
+    static HFONT WINAPI FontIndirectA(const LOGFONTA* lf) { return GdiObjectWatch::Failing(Fonts) ? nullptr : Made(REAL("gdi32.dll", CreateFontIndirectA)(lf)); }
+    static HRGN WINAPI RectRgn(int l, int t, int r, int b) { return GdiObjectWatch::Failing(Others) ? nullptr : Made(REAL("gdi32.dll", CreateRectRgn)(l, t, r, b)); }
+    static HRGN WINAPI RectRgnIndirect(const RECT* r) { return GdiObjectWatch::Failing(Others) ? nullptr : Made(REAL("gdi32.dll", CreateRectRgnIndirect)(r)); }
+    static HDC WINAPI CompatibleDC(HDC dc) { return GdiObjectWatch::Failing(Others) ? nullptr : Made(REAL("gdi32.dll", CreateCompatibleDC)(dc)); }
+    static HBITMAP WINAPI CompatibleBitmap(HDC dc, int w, int h) { return GdiObjectWatch::Failing(Others) ? nullptr : Made(REAL("gdi32.dll", CreateCompatibleBitmap)(dc, w, h)); }
     static HBITMAP WINAPI DIBitmap(HDC dc, const BITMAPINFOHEADER* h, DWORD init, const void* bits, const BITMAPINFO* bmi, UINT usage)
     {
-        return GdiObjectWatch::Failing() ? nullptr : Made(REAL("gdi32.dll", CreateDIBitmap)(dc, h, init, bits, bmi, usage));
+        return GdiObjectWatch::Failing(Others) ? nullptr : Made(REAL("gdi32.dll", CreateDIBitmap)(dc, h, init, bits, bmi, usage));
     }
     static HBITMAP WINAPI DIBSection(HDC dc, const BITMAPINFO* bmi, UINT usage, void** bits, HANDLE section, DWORD offset)
     {
-        return GdiObjectWatch::Failing() ? nullptr : Made(REAL("gdi32.dll", CreateDIBSection)(dc, bmi, usage, bits, section, offset));
+        return GdiObjectWatch::Failing(Others) ? nullptr : Made(REAL("gdi32.dll", CreateDIBSection)(dc, bmi, usage, bits, section, offset));
     }
     static HDC WINAPI GetDCHook(HWND w) { return Made(REAL("user32.dll", GetDC)(w)); }
     static int WINAPI ReleaseDCHook(HWND w, HDC dc)
@@ -159,4 +162,60 @@ void GdiObjectWatch::Untrack(HGDIOBJ object)
     if (current_) current_->live_.erase(object);
 }
 
-bool GdiObjectWatch::Failing() { return current_ && current_->failCreation_; }
+bool GdiObjectWatch::Failing(unsigned kind)
+{
+    GdiObjectWatch* w = current_;
+    if (!w || (w->failing_ & kind) == 0) return false;
+    if (w->madeBeforeFailing_ > 0) {
+        --w->madeBeforeFailing_;
+        return false;
+    }
+    ++w->failed_;
+    return true;
+}
+
+FileMappingWatch::FileMappingWatch(HMODULE module)
+{
+    current_ = this;
+    Patch(patches_, module, "kernel32.dll", "CreateFileMappingW", &CreateMapping);
+    Patch(patches_, module, "kernel32.dll", "MapViewOfFile", &MapView);
+    Patch(patches_, module, "kernel32.dll", "UnmapViewOfFile", &UnmapView);
+    Patch(patches_, module, "kernel32.dll", "CloseHandle", &Close);
+}
+
+FileMappingWatch::~FileMappingWatch()
+{
+    patches_.clear();
+    current_ = nullptr;
+}
+
+HANDLE WINAPI FileMappingWatch::CreateMapping(HANDLE file, SECURITY_ATTRIBUTES* security, DWORD protect,
+                                              DWORD high, DWORD low, LPCWSTR name)
+{
+    FileMappingWatch* w = current_;
+    if (w->failMappingAt_ > 0 && ++w->mappingCalls_ == w->failMappingAt_) return nullptr;
+    HANDLE mapping = REAL("kernel32.dll", CreateFileMappingW)(file, security, protect, high, low, name);
+    if (mapping) w->mappings_.insert(mapping);
+    return mapping;
+}
+
+LPVOID WINAPI FileMappingWatch::MapView(HANDLE mapping, DWORD access, DWORD high, DWORD low, SIZE_T bytes)
+{
+    FileMappingWatch* w = current_;
+    if (w->failViewAt_ > 0 && ++w->viewCalls_ == w->failViewAt_) return nullptr;
+    LPVOID view = REAL("kernel32.dll", MapViewOfFile)(mapping, access, high, low, bytes);
+    if (view) w->views_.insert(view);
+    return view;
+}
+
+BOOL WINAPI FileMappingWatch::UnmapView(LPCVOID view)
+{
+    current_->views_.erase(view);
+    return REAL("kernel32.dll", UnmapViewOfFile)(view);
+}
+
+BOOL WINAPI FileMappingWatch::Close(HANDLE handle)
+{
+    current_->mappings_.erase(handle);
+    return REAL("kernel32.dll", CloseHandle)(handle);
+}

@@ -58,20 +58,69 @@ public:
     GdiObjectWatch(const GdiObjectWatch&) = delete;
     GdiObjectWatch& operator=(const GdiObjectWatch&) = delete;
 
+    // Kinds of creation that can be made to fail.
+    enum Kinds : unsigned {
+        Brushes = 1,
+        Pens = 2,
+        Fonts = 4,
+        Others = 8,  // regions, bitmaps and DCs
+        Everything = 15,
+    };
+
     size_t liveObjects() const { return live_.size(); }
     int created() const { return created_; }
     // Make every pen, brush, font, region, bitmap or DC creation fail.
-    void failCreation(bool fail) { failCreation_ = fail; }
+    void failCreation(bool fail) { failCreationOf(fail ? unsigned(Everything) : 0u); }
+    // Make the creations of these kinds fail (0: none), once `after` of them
+    // have been made from now.
+    void failCreationOf(unsigned kinds, int after = 0)
+    {
+        failing_ = kinds;
+        madeBeforeFailing_ = after;
+    }
+    // Creations made to fail so far.
+    int failedCreations() const { return failed_; }
 
     static void Track(HGDIOBJ object);
     static void Untrack(HGDIOBJ object);
-    static bool Failing();
+    static bool Failing(unsigned kind);
 
 private:
     static GdiObjectWatch* current_;
     std::vector<std::unique_ptr<ScopedImportPatch>> patches_;
     std::set<HGDIOBJ> live_;
     int created_ = 0;
-    bool failCreation_ = false;
+    unsigned failing_ = 0;
+    int madeBeforeFailing_ = 0, failed_ = 0;
     friend struct GdiHooks;
+};
+
+// Counts the file mappings and mapped views that the module makes and has not
+// yet closed or unmapped, and can make the n-th of either fail.
+class FileMappingWatch {
+public:
+    explicit FileMappingWatch(HMODULE module = GetModuleHandleA(nullptr));
+    ~FileMappingWatch();
+    FileMappingWatch(const FileMappingWatch&) = delete;
+    FileMappingWatch& operator=(const FileMappingWatch&) = delete;
+
+    size_t liveMappings() const { return mappings_.size(); }
+    size_t liveViews() const { return views_.size(); }
+    // Make the n-th mapping (or view) made from now fail, counting from 1; 0: none.
+    void failMapping(int n) { failMappingAt_ = n; mappingCalls_ = 0; }
+    void failView(int n) { failViewAt_ = n; viewCalls_ = 0; }
+
+private:
+    static HANDLE WINAPI CreateMapping(HANDLE file, SECURITY_ATTRIBUTES* security, DWORD protect, DWORD high,
+                                       DWORD low, LPCWSTR name);
+    static LPVOID WINAPI MapView(HANDLE mapping, DWORD access, DWORD high, DWORD low, SIZE_T bytes);
+    static BOOL WINAPI UnmapView(LPCVOID view);
+    static BOOL WINAPI Close(HANDLE handle);
+    static FileMappingWatch* current_;
+
+    std::vector<std::unique_ptr<ScopedImportPatch>> patches_;
+    std::set<HANDLE> mappings_;
+    std::set<LPCVOID> views_;
+    int failMappingAt_ = 0, mappingCalls_ = 0;
+    int failViewAt_ = 0, viewCalls_ = 0;
 };
