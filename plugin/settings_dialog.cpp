@@ -133,8 +133,9 @@ void PaintPreview(const DRAWITEMSTRUCT* item)
     InflateRect(&area, -1, -1);
     LeaderCounter* counter = PreviewCounter();
     int32_t more = 0;  // the preview ignores the end of the countdown and goes round again
+    const FrameFormat format = HostWantsPaletteImages() ? FrameFormat::GreyPalette : FrameFormat::TrueColour;
     HGLOBAL block = RenderLeaderFrame(&area, &counter->number, &counter->angle, LeaderSweepStep,
-                                      kPreviewResetNumber, &more);
+                                      kPreviewResetNumber, format, &more);
     if (!block) return;
     BlitPackedDib(item->hDC, area.left, area.top, block);
     GlobalFree(block);
@@ -222,6 +223,7 @@ INT_PTR RunSettingsDialog(HWND hostWindow, HostContext* context)
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&controls);
 
+    KeptFrameMemoryScope keptFrames;  // released when the outermost dialog ends
     INT_PTR result = DialogBoxParamA(PluginModule(), MAKEINTRESOURCEA(IDD_SETTINGS), hostWindow,
                                      SettingsDialogProc, reinterpret_cast<LPARAM>(context));
     SetCurrentHostContext(nullptr);

@@ -29,7 +29,7 @@ size_t FrameCache::keptBytes() const
 {
     size_t bytes = 0;
     for (const auto& kept : recentFirst_)
-        if (kept) bytes += sizeof *kept + kept->layers.keptBytes();
+        if (kept) bytes += sizeof *kept + kept->layers.keptBytes() + kept->surface.keptBytes();
     return bytes;
 }
 

@@ -1,17 +1,18 @@
 // One finished frame from the countdown's state: paint at four times the size
-// on an offscreen 24-bit surface, move the pixels into a packed DIB, reduce it
-// to 25 % and, when the host wants palette images, make it 8-bit grey. Every
-// block, surface and GDI object of a call is released before it returns; only
-// the bytes of the leader's opaque layers are kept between calls (kept_layers.h).
+// on an offscreen 24-bit surface, reduce it to 25 % and, when the caller wants
+// palette images, make it 8-bit grey. Every GDI object, DC and global block
+// of a call is released before it returns, except the frame handed back; what
+// is kept between calls is heap memory and one file mapping per kept size.
 #include "render/frame_pipeline.h"
 
+#include <cstring>
+
 #include "image/grey_reduce.h"
+#include "image/packed_dib.h"
 #include "image/rescale.h"
-#include "plugin/module_state.h"
+#include "render/frame_cache.h"
 #include "render/frame_routes.h"
 #include "render/leader_layers.h"
-#include "image/packed_dib.h"
-#include "render/frame_cache.h"
 #include "render/leader_painter.h"
 #include "render/render_target.h"
 
@@ -19,36 +20,50 @@ namespace {
 
 constexpr int32_t ReducePercent = 25;  // the surface is 4x the frame each way
 constexpr int32_t RescalerChoosesFilter = 0;
+constexpr int32_t LargestFrameSide = 0x7FFFFFFF / 4;  // four times it still fits in 32 bits
 
-}  // namespace
+int g_keptMemoryHolders = 0;
 
-int PaintRenderTargetBy(FrameRoute route, RenderTarget* target, int32_t* number, int32_t* angle,
-                        int32_t step, int32_t resetNumber)
+// The 4x surface's size for a frame rectangle; false when a side is not
+// positive or its four times does not fit in 32 bits (computed in 64 bits,
+// so that no rectangle wraps round to a small surface).
+bool SurfaceSizeFor(const RECT* rect, int32_t* width, int32_t* height)
+{
+    const int64_t w = static_cast<int64_t>(rect->right) - rect->left;
+    const int64_t h = static_cast<int64_t>(rect->bottom) - rect->top;
+    if (w <= 0 || h <= 0 || w > LargestFrameSide || h > LargestFrameSide) return false;
+    *width = static_cast<int32_t>(w * 4);
+    *height = static_cast<int32_t>(h * 4);
+    return true;
+}
+
+// Lays the frame from the kept layers where they are known and paints the
+// rest with GDI, in the painter's order. When the frame's brushes, pens or
+// font cannot all be made, every layer is painted with GDI on a zeroed
+// surface instead, as the painter does on a fresh one.
+int PaintLayers(RenderTarget* target, KeptLayers* kept, int32_t* number, int32_t* angle, int32_t step,
+                int32_t resetNumber)
 {
     HDC dc = target->memoryDc;
     const RECT* rect = &target->rect;
-    if (route == FrameRoute::Plain) return PaintLeaderFrame(dc, rect, number, angle, step, resetNumber);
-
-    // The same layers in the same order; the opaque ones are written from
-    // their kept bytes when known, and learnt from GDI when not.
     auto* pixels = static_cast<uint8_t*>(target->pixels);
+    if (!kept || !LeaderObjectsCanBeMade(rect, *angle)) {
+        GdiFlush();
+        std::memset(pixels, 0, static_cast<size_t>(rect->bottom) * DibStride(rect->right, 24));
+        return PaintLeaderFrame(dc, rect, number, angle, step, resetNumber);
+    }
 
-    KeptFrameSize* keptSize = KeptFrames().use(rect->right, rect->bottom);
-    KeptLayers* kept = keptSize ? &keptSize->layers : nullptr;
-
-    const ByteRuns* backdrop = kept ? kept->backdrop(*angle) : nullptr;
-    if (backdrop) {
+    if (const ByteRuns* backdrop = kept->backdrop(*angle)) {
         GdiFlush();
         StampRuns(pixels, *backdrop);
-    } else if (PaintLeaderBackdrop(dc, rect, *angle) && kept) {
+    } else if (PaintLeaderBackdrop(dc, rect, *angle)) {
         GdiFlush();
         kept->learnBackdrop(*angle, pixels);
     }
 
     PaintLeaderNumber(dc, rect, *number);
 
-    const ByteRuns* overlay = kept ? kept->overlay() : nullptr;
-    if (overlay) {
+    if (const ByteRuns* overlay = kept->overlay()) {
         GdiFlush();
         StampRuns(pixels, *overlay);
     } else {
@@ -57,17 +72,74 @@ int PaintRenderTargetBy(FrameRoute route, RenderTarget* target, int32_t* number,
     return StepLeaderCounter(number, angle, step, resetNumber);
 }
 
-HGLOBAL RenderLeaderFrameBy(FrameRoute route, const RECT* rect, int32_t* number, int32_t* angle,
-                            int32_t step, int32_t resetNumber, int32_t* more)
+// The rescaled 24-bit frame made what the caller asked for. When the grey
+// step fails, the 24-bit frame goes on, as it is.
+HGLOBAL InFormat(HGLOBAL frame, FrameFormat format)
 {
-    RenderTarget target = {};
-    *more = 1;
-    const int32_t width = static_cast<int32_t>(static_cast<uint32_t>(rect->right - rect->left) << 2);
-    const int32_t height = static_cast<int32_t>(static_cast<uint32_t>(rect->bottom - rect->top) << 2);
-    if (!CreatePixelRenderTarget(width, height, &target)) {
-        FinishRenderTarget(&target, 0);
-        return nullptr;
+    if (format == FrameFormat::GreyPalette) {
+        if (HGLOBAL reduced = ReduceToGrey8(frame)) {
+            GlobalFree(frame);
+            return reduced;
+        }
     }
+    return frame;
+}
+
+// The kept route: the surface's memory, its layers and the rescaler's
+// working memory stay from frame to frame; the DC and the DIB section on the
+// kept mapping are made and released within the call.
+HGLOBAL RenderOnKeptSurface(KeptFrameSize* kept, int32_t* number, int32_t* angle, int32_t step,
+                            int32_t resetNumber, FrameFormat format, int32_t* more)
+{
+    RenderTarget target;
+    if (!CreateRenderTargetOn(kept->surface, &target)) return nullptr;
+    *more = PaintLayers(&target, &kept->layers, number, angle, step, resetNumber);
+    FinishRenderTarget(&target, 0);
+
+    // Until the rescaler reads pixels in place, through a block as before.
+    const BITMAPINFOHEADER* header = kept->surface.header();
+    GlobalBlock block(CreatePackedDib(header->biWidth, header->biHeight, nullptr, 24));
+    if (!block) return nullptr;
+    {
+        LockedGlobal locked(block.get());
+        if (!locked) return nullptr;
+        std::memcpy(DibPixelBits(static_cast<BITMAPINFOHEADER*>(locked.get())), kept->surface.pixels(),
+                    kept->surface.pixelBytes());
+    }
+    HGLOBAL small = RescaleDibPercent(block.get(), ReducePercent, ReducePercent, RescalerChoosesFilter);
+    if (!small) return nullptr;
+    return InFormat(small, format);
+}
+
+}  // namespace
+
+int PaintRenderTargetBy(FrameRoute route, RenderTarget* target, int32_t* number, int32_t* angle,
+                        int32_t step, int32_t resetNumber)
+{
+    if (route == FrameRoute::Plain)
+        return PaintLeaderFrame(target->memoryDc, &target->rect, number, angle, step, resetNumber);
+    KeptFrameSize* kept = KeptFrames().use(target->rect.right, target->rect.bottom);
+    return PaintLayers(target, kept ? &kept->layers : nullptr, number, angle, step, resetNumber);
+}
+
+HGLOBAL RenderLeaderFrameBy(FrameRoute route, const RECT* rect, int32_t* number, int32_t* angle,
+                            int32_t step, int32_t resetNumber, FrameFormat format, int32_t* more)
+{
+    *more = 1;
+    int32_t width = 0, height = 0;
+    if (!SurfaceSizeFor(rect, &width, &height)) return nullptr;
+
+    if (route == FrameRoute::Kept && KeptSurface::Fits(width, height)) {
+        // Memory for the size that cannot be had is a surface that cannot be made.
+        KeptFrameSize* kept = KeptFrames().use(width, height);
+        if (!kept || !kept->surface.make(width, height)) return nullptr;
+        return RenderOnKeptSurface(kept, number, angle, step, resetNumber, format, more);
+    }
+
+    // Larger surfaces than are kept take the fresh surface.
+    if (route == FrameRoute::Kept) route = FrameRoute::FreshSurface;
+    RenderTarget target;
+    if (!CreatePixelRenderTarget(width, height, &target)) return nullptr;
     GdiFlush();
     SetMapMode(target.memoryDc, MM_TEXT);
     *more = PaintRenderTargetBy(route, &target, number, angle, step, resetNumber);
@@ -80,21 +152,22 @@ HGLOBAL RenderLeaderFrameBy(FrameRoute route, const RECT* rect, int32_t* number,
         return nullptr;
     }
     GlobalFree(target.block);
-    HGLOBAL frame = small;
-
-    if (HostWantsPaletteImages()) {
-        if (HGLOBAL reduced = ReduceToGrey8(frame)) {
-            GlobalFree(frame);
-            frame = reduced;
-        }
-    }
-    return frame;
+    return InFormat(small, format);
 }
 
 HGLOBAL RenderLeaderFrame(const RECT* rect, int32_t* number, int32_t* angle, int32_t step,
-                          int32_t resetNumber, int32_t* more)
+                          int32_t resetNumber, FrameFormat format, int32_t* more)
 {
-    return RenderLeaderFrameBy(FrameRoute::KeptOverlay, rect, number, angle, step, resetNumber, more);
+    return RenderLeaderFrameBy(FrameRoute::Kept, rect, number, angle, step, resetNumber, format, more);
 }
 
 void ReleaseKeptFrameMemory() { KeptFrames().release(); }
+
+size_t KeptFrameMemoryBytes() { return KeptFrames().keptBytes(); }
+
+KeptFrameMemoryScope::KeptFrameMemoryScope() { ++g_keptMemoryHolders; }
+
+KeptFrameMemoryScope::~KeptFrameMemoryScope()
+{
+    if (--g_keptMemoryHolders == 0) ReleaseKeptFrameMemory();
+}

@@ -1,11 +1,13 @@
-// The offscreen 24-bit surface: packed DIB block, DIB section over the same
-// header, memory DC. Finishing copies the section's pixels into the block
-// (same header, so same row layout) and releases everything in reverse order.
+// The offscreen 24-bit surface: a DIB section over a packed DIB's header or
+// over the kept surface's mapping, in a memory DC. Finishing copies the
+// section's pixels into the block (same header, so same row layout) and
+// releases everything in reverse order.
 #include "render/render_target.h"
 
 #include <cstring>
 
 #include "image/packed_dib.h"
+#include "render/kept_surface.h"
 
 namespace {
 
@@ -31,11 +33,12 @@ void ClearRenderTarget(RenderTarget* target)
     SetRectEmpty(&target->rect);
 }
 
-// Makes the section described by `header` and selects it into the target's
-// memory DC; false when either step fails.
-bool SelectSection(RenderTarget* target, const BITMAPINFOHEADER* header, bool isotropic)
+// Makes the section described by `header` (on the mapping when given) and
+// selects it into the target's memory DC; false when either step fails.
+bool SelectSection(RenderTarget* target, const BITMAPINFOHEADER* header, HANDLE mapping, DWORD offset,
+                   bool isotropic)
 {
-    target->section = DibSection(target->memoryDc, reinterpret_cast<const BITMAPINFO*>(header));
+    target->section = DibSection(target->memoryDc, reinterpret_cast<const BITMAPINFO*>(header), mapping, offset);
     if (!target->section) return false;
     GdiFlush();
     if (isotropic) SetMapMode(target->memoryDc, MM_ISOTROPIC);
@@ -53,7 +56,7 @@ int MakeRenderTarget(int32_t width, int32_t height, RenderTarget* target, bool i
     target->block = CreatePackedDib(width, height, nullptr, 24);
     if (target->block) target->blockLock = LockedGlobal(target->block);
     target->header = static_cast<BITMAPINFOHEADER*>(target->blockLock.get());
-    if (!target->header || !SelectSection(target, target->header, isotropic)) {
+    if (!target->header || !SelectSection(target, target->header, nullptr, 0, isotropic)) {
         FinishRenderTarget(target, 0);
         return 0;
     }
@@ -80,6 +83,21 @@ int CreatePixelRenderTarget(int32_t width, int32_t height, RenderTarget* target)
     return MakeRenderTarget(width, height, target, false);
 }
 
+int CreateRenderTargetOn(const KeptSurface& surface, RenderTarget* target)
+{
+    ClearRenderTarget(target);
+    target->memoryDc = MemoryDc::CompatibleWith(nullptr);
+    if (!surface || !target->memoryDc ||
+        !SelectSection(target, surface.header(), surface.mapping(), KeptSurface::PixelOffset, false)) {
+        FinishRenderTarget(target, 0);
+        return 0;
+    }
+    target->header = surface.header();
+    target->pixels = surface.pixels();
+    SetRect(&target->rect, 0, 0, target->header->biWidth, target->header->biHeight);
+    return 1;
+}
+
 int FinishRenderTarget(RenderTarget* target, uint32_t flags)
 {
     GdiFlush();
@@ -88,7 +106,7 @@ int FinishRenderTarget(RenderTarget* target, uint32_t flags)
         const size_t bytes = static_cast<size_t>(h->biHeight) * DibStride(h->biWidth, h->biBitCount);
         std::memcpy(DibPixelBits(target->header), target->pixels, bytes);
     }
-    // The pixels belong to the section and go with it.
+    // The pixels belong to the section (or the kept surface) and go with it.
     ReleaseOwners(target);
     if (target->block && !(flags & KeepRenderTargetBlock)) {
         GlobalFree(target->block);

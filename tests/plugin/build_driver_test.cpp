@@ -96,11 +96,11 @@ size_t FrameBytes(const BITMAPINFOHEADER* h)
 void ExpectPipelineFrame(const HostCall& call, const HostContext& context, int k, int startNumber, int width,
                          int height)
 {
-    SetCurrentHostContext(&context);
     const RECT rect = {0, 0, width, height};
     int32_t number = startNumber - k / 60, angle = 360 - 6 * (k % 60), more = 0;
-    HGLOBAL expected = RenderLeaderFrame(&rect, &number, &angle, 6, startNumber, &more);
-    SetCurrentHostContext(nullptr);
+    const FrameFormat format =
+        (context.outputFlags & HostOutputPaletteImages) ? FrameFormat::GreyPalette : FrameFormat::TrueColour;
+    HGLOBAL expected = RenderLeaderFrame(&rect, &number, &angle, 6, startNumber, format, &more);
     ASSERT_NE(expected, nullptr) << "frame " << k;
     {
         LockedDib view(expected);

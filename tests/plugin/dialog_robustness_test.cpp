@@ -98,16 +98,20 @@ TEST(FailingPipeline, GdiFailuresLeaveNothingBehind)
 
 // Several builds and many preview ticks leave no GDI object, device context,
 // global block or lock behind, and the counts do not grow between builds.
+// The frames' kept memory (a mapping per size, the build's and the
+// preview's) lives while the dialog runs and is gone when it has ended.
 TEST(Resources, NoGrowthAcrossBuildsAndPreviewTicks)
 {
     SKIP_WITHOUT_PIPELINE();
     TestHost host;
     GdiObjectWatch gdi(host.module());
     GlobalMemoryWatch memory(host.module());
-    std::vector<size_t> liveGdi, liveBlocks;
+    FileMappingWatch mappings(host.module());
+    std::vector<size_t> liveGdi, liveBlocks, liveMappings;
     auto sample = [&](HWND) {
         liveGdi.push_back(gdi.liveObjects());
         liveBlocks.push_back(memory.liveBlocks());
+        liveMappings.push_back(mappings.liveMappings());
     };
     host.setSettings(64, 64, 1, 10).wait(20).then(sample);
     for (int i = 0; i < 3; ++i) host.press(IDC_TEST).wait(10).then(sample);
@@ -120,10 +124,14 @@ TEST(Resources, NoGrowthAcrossBuildsAndPreviewTicks)
     for (size_t i = 0; i < liveGdi.size(); ++i) {
         EXPECT_EQ(liveGdi[i], 0u) << "sample " << i;
         EXPECT_EQ(liveBlocks[i], 0u) << "sample " << i;
+        EXPECT_GE(liveMappings[i], 1u) << "sample " << i;
+        EXPECT_LE(liveMappings[i], 2u) << "sample " << i;
     }
     EXPECT_EQ(gdi.liveObjects(), 0u);
     EXPECT_EQ(memory.liveBlocks(), 0u);
     EXPECT_EQ(memory.heldLocks(), 0);
+    EXPECT_EQ(mappings.liveMappings(), 0u);
+    EXPECT_EQ(mappings.liveViews(), 0u);
 }
 
 }  // namespace

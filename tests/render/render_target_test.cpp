@@ -1,5 +1,5 @@
 // The render target and the painting of its surface: the surface made from
-// the block's own header, its failures, and the kept-overlay route held byte
+// the block's own header, its failures, and the kept layers held byte
 // for byte against the plain painter over whole countdowns.
 #include <gtest/gtest.h>
 
@@ -88,8 +88,8 @@ TEST(RenderTarget, FailuresLeaveNothing)
 
 namespace {
 
-// The painted 4x surfaces themselves, before any reduction: the kept overlay
-// leaves exactly the plain painter's bytes, at the build's and the preview's
+// The painted 4x surfaces themselves, before any reduction: the kept layers
+// leave exactly the plain painter's bytes, at the build's and the preview's
 // sizes and at odd ones, over whole countdowns.
 struct SurfaceCase {
     int width, height;
@@ -111,7 +111,7 @@ std::vector<uint8_t> PaintedSurface(FrameRoute route, int width, int height, int
 
 class SurfaceRoutes : public ::testing::TestWithParam<SurfaceCase> {};
 
-TEST_P(SurfaceRoutes, KeptOverlayPaintsThePlainPaintersSurface)
+TEST_P(SurfaceRoutes, KeptLayersPaintThePlainPaintersSurface)
 {
     const SurfaceCase c = GetParam();
     int32_t n1 = c.start, a1 = 360, n2 = c.start, a2 = 360;
@@ -119,7 +119,7 @@ TEST_P(SurfaceRoutes, KeptOverlayPaintsThePlainPaintersSurface)
     for (;; ++frames) {
         int more1 = -1, more2 = -2;
         const auto plain = PaintedSurface(FrameRoute::Plain, c.width, c.height, &n1, &a1, c.step, c.start, &more1);
-        const auto fast = PaintedSurface(FrameRoute::KeptOverlay, c.width, c.height, &n2, &a2, c.step, c.start, &more2);
+        const auto fast = PaintedSurface(FrameRoute::FreshSurface, c.width, c.height, &n2, &a2, c.step, c.start, &more2);
         ASSERT_FALSE(plain.empty());
         ASSERT_TRUE(plain == fast) << c.width << "x" << c.height << " frame " << frames;
         ASSERT_EQ(more1, more2);
@@ -152,7 +152,7 @@ TEST(KeptLayers, BoundedPerSizeAndTwoSizes)
     int32_t number = 0, angle = 360;
     for (int frame = 0; frame < 200; ++frame) {
         int more = 0;
-        ASSERT_FALSE(PaintedSurface(FrameRoute::KeptOverlay, 40, 40, &number, &angle, 1, 0, &more).empty());
+        ASSERT_FALSE(PaintedSurface(FrameRoute::FreshSurface, 40, 40, &number, &angle, 1, 0, &more).empty());
     }
     auto layersFor = [](int32_t w, int32_t h) { return &KeptFrames().use(w, h)->layers; };
     KeptLayers* kept = layersFor(40, 40);
@@ -184,7 +184,7 @@ TEST(KeptLayers, InterleavedSizesStayExact)
         int more1 = -1, more2 = -2;
         const auto a = PaintedSurface(FrameRoute::Plain, sizes[s].cx, sizes[s].cy, &plain[s][0], &plain[s][1], 12,
                                       1, &more1);
-        const auto b = PaintedSurface(FrameRoute::KeptOverlay, sizes[s].cx, sizes[s].cy, &fast[s][0], &fast[s][1],
+        const auto b = PaintedSurface(FrameRoute::FreshSurface, sizes[s].cx, sizes[s].cy, &fast[s][0], &fast[s][1],
                                       12, 1, &more2);
         ASSERT_FALSE(a.empty());
         ASSERT_TRUE(a == b) << "frame " << frame << " size " << sizes[s].cx << "x" << sizes[s].cy;
