@@ -1,6 +1,7 @@
 // Packed DIB blocks: creation, inspection, single-pixel access, duplication.
 #include "image/packed_dib.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -17,8 +18,9 @@ const uint8_t* PixelAddress(const BITMAPINFOHEADER* header, int32_t x, int32_t y
     if (!header || !IsPixelDepth(header->biBitCount)) return nullptr;
     if (y < 0 || y >= header->biHeight) return nullptr;
     uint32_t bits = header->biBitCount;
+    if (!DibRowsFit(header->biWidth, header->biHeight, bits)) return nullptr;
     const uint8_t* row = DibPixelBits(header) + static_cast<size_t>(header->biHeight - 1 - y) *
-                                                    DibStride(header->biWidth, bits);
+                                                    static_cast<size_t>(DibStride(header->biWidth, bits));
     if (x < 0 || x >= header->biWidth) return nullptr;
     switch (bits) {
     case 1: return row + x / 8;
@@ -42,15 +44,12 @@ uint32_t NormalizeBitCount(uint32_t bits)
 
 HGLOBAL CreatePackedDib(int32_t width, int32_t height, const RgbPalette* palette, uint32_t bits)
 {
-    if (width < 0 || height < 0) return nullptr;
     bits = NormalizeBitCount(bits);
-
-    // Sizes in 64 bits first: a byte count that does not fit in 32 bits is refused.
-    uint64_t stride = ((static_cast<uint64_t>(width) * bits + 31) / 32) * 4;
-    uint64_t imageBytes = stride * static_cast<uint64_t>(height);
-    uint32_t entries = bits <= 8 ? (1u << bits) : 0;
-    uint64_t total = sizeof(BITMAPINFOHEADER) + 4ull * entries + imageBytes;
-    if (total > 0xFFFFFFFFull) return nullptr;
+    if (!DibRowsFit(width, height, bits)) return nullptr;
+    const uint64_t imageBytes = DibImageBytes(width, height, bits);
+    const uint32_t entries = bits <= 8 ? (1u << bits) : 0;
+    const uint64_t total = sizeof(BITMAPINFOHEADER) + 4ull * entries + imageBytes;
+    if (total > 0xFFFFFFFFull || total > SIZE_MAX) return nullptr;
 
     BITMAPINFOHEADER header = {};
     header.biSize = sizeof(BITMAPINFOHEADER);

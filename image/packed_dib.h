@@ -26,7 +26,7 @@ uint32_t NormalizeBitCount(uint32_t bits);
 
 // A new zero-filled block of the normalised depth, returned unlocked; the
 // palette (may be null) fills the colour table. Null on failure, for negative
-// sizes and for sizes whose byte count does not fit in 32 bits.
+// sizes and for sizes whose stride or byte count does not fit in 32 bits.
 HGLOBAL CreatePackedDib(int32_t width, int32_t height, const RgbPalette* palette, uint32_t bits);
 
 // Reads biWidth, biHeight, biBitCount and the colour table; any output may be
@@ -40,17 +40,31 @@ int GetPackedDibPalette(const BITMAPINFOHEADER* header, RgbPalette* palette);
 
 // Pixel values: the index up to 8 bits; red + green * 0x100 + blue * 0x10000
 // for 24 bits, plus the fourth byte in bits 24..31 for 32 bits. x counts from
-// the left and y from the top.
+// the left and y from the top. A header whose rows do not fit (DibRowsFit)
+// has no pixels.
 uint32_t GetDibPixel(const BITMAPINFOHEADER* header, int32_t x, int32_t y);
 void SetDibPixel(BITMAPINFOHEADER* header, int32_t x, int32_t y, uint32_t value);
 
 // A byte-for-byte copy of any global-memory block, GlobalSize bytes long.
 HGLOBAL DuplicateGlobalBlock(HGLOBAL block);
 
-// Layout arithmetic shared by the image code.
-inline uint32_t DibStride(int32_t width, uint32_t bits)
+// Layout arithmetic shared by the image code, in 64 bits so that no size
+// wraps: a 32-bit row 134,217,728 pixels wide is 512 MiB, not 0.
+inline uint64_t DibStride(int32_t width, uint32_t bits)
 {
-    return ((static_cast<uint32_t>(width) * bits + 31) / 32) * 4;
+    return ((static_cast<uint64_t>(static_cast<uint32_t>(width)) * bits + 31) / 32) * 4;
+}
+inline uint64_t DibImageBytes(int32_t width, int32_t height, uint32_t bits)
+{
+    return DibStride(width, bits) * static_cast<uint32_t>(height);
+}
+// Whether a picture of these sizes can be a block: no negative size, and a
+// stride and rows that fit in 32 bits, as the header's biSizeImage must.
+// Blocks that fail it are neither made nor read.
+inline bool DibRowsFit(int32_t width, int32_t height, uint32_t bits)
+{
+    return width >= 0 && height >= 0 && DibStride(width, bits) <= 0xFFFFFFFFu &&
+           DibImageBytes(width, height, bits) <= 0xFFFFFFFFu;
 }
 inline uint32_t DibColorTableBytes(uint32_t bits)
 {
@@ -89,7 +103,7 @@ public:
     {
         return DibPixelBits(header_) +
                static_cast<size_t>(header_->biHeight - 1 - y) *
-                   DibStride(header_->biWidth, header_->biBitCount);
+                   static_cast<size_t>(DibStride(header_->biWidth, header_->biBitCount));
     }
 
 private:

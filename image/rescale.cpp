@@ -1,18 +1,107 @@
 // Separable filtered rescaling: one pass along the rows and one along the
-// columns through an 8-bit-per-channel intermediate picture.
+// columns through an 8-bit-per-channel intermediate picture. RescaleDib takes
+// its working memory from global blocks made within the call; RescalePixels
+// from the heap, kept between calls in a RescaleMemory when one is given.
 #include "image/rescale.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "image/packed_dib.h"
-#include "image/resize_filters.h"
+#include "image/filter_passes.h"
 
 namespace {
 
 constexpr double SmallestFactor = 0.0001;
+constexpr size_t WorkingAlignment = 64;  // a cache line; more than any vector needs
 
 bool IsFilteredDepth(uint32_t bits) { return bits == 8 || bits == 24 || bits == 32; }
+
+// Only 8-, 24- and 32-bit bottom-up pictures with pixels, whose rows can be
+// addressed, are filtered; a blur that is not a number would make every
+// window meaningless.
+bool IsFilteredSource(const BITMAPINFOHEADER* header, double blur)
+{
+    return IsFilteredDepth(header->biBitCount) && header->biWidth > 0 && header->biHeight > 0 &&
+           DibRowsFit(header->biWidth, header->biHeight, header->biBitCount) && std::isfinite(blur);
+}
+
+// The rows of a locked block.
+PictureRows RowsOfBlock(const BITMAPINFOHEADER* header)
+{
+    return {const_cast<uint8_t*>(DibPixelBits(header)),
+            static_cast<size_t>(DibStride(header->biWidth, header->biBitCount)),
+            header->biWidth, header->biHeight, header->biBitCount};
+}
+
+// Everything a rescale decides from the sizes, before anything is allocated.
+struct RescalePlan {
+    int32_t sourceWidth, sourceHeight, newWidth, newHeight;
+    uint32_t bits;
+    PassScale horizontal, vertical;
+    const ResizeFilter* filter;
+    uint32_t capacity;       // contributors per window at most
+    bool horizontalFirst;
+    int32_t middleWidth, middleHeight;
+    size_t workspaceBytes;
+};
+
+bool PlanRescale(int32_t sourceWidth, int32_t sourceHeight, uint32_t bits, int32_t newWidth, int32_t newHeight,
+                 int32_t filterIndex, double blur, RescalePlan* plan)
+{
+    double fx = static_cast<double>(newWidth) / sourceWidth;
+    double fy = static_cast<double>(newHeight) / sourceHeight;
+    if (fx < SmallestFactor) fx = SmallestFactor;
+    if (fy < SmallestFactor) fy = SmallestFactor;
+
+    int row = filterIndex;
+    if (row == 0) row = fx * fy > 1.0 ? MitchellFilterIndex : Lanczos3FilterIndex;
+    const ResizeFilter& filter = ResizeFilters[row];
+    const PassScale horizontal = ScaleOfPass(fx, filter, blur);
+    const PassScale vertical = ScaleOfPass(fy, filter, blur);
+    if (!HasFiniteWindows(horizontal) || !HasFiniteWindows(vertical)) return false;
+
+    // Room for the widest window of either pass.
+    double sx = blur * std::max(1.0 / fx, 1.0) * filter.support;
+    double sy = blur * std::max(1.0 / fy, 1.0) * filter.support;
+    double m = std::max(sx, sy);
+    if (m < filter.support) m = filter.support;
+    if (m < 0.5) m = 0.5;
+    // A window never holds more pixels than the source has along its axis,
+    // so a huge blur only needs that many entries.
+    double longest = static_cast<double>(std::max(sourceWidth, sourceHeight)) + 3.0;
+    double wanted = std::trunc(2.0 * m + 3.0);
+    uint32_t capacity = static_cast<uint32_t>(std::min(wanted, longest));
+
+    size_t workspaceBytes = FilterWorkspaceBytes(sourceWidth, sourceHeight, newWidth, newHeight, bits, capacity);
+    if (workspaceBytes == 0) return false;
+
+    // The cheaper order first, judged on 32-bit unsigned products; a tie (any
+    // uniform scaling) runs the vertical pass first.
+    uint32_t horizontalFirstCost = static_cast<uint32_t>(newWidth) *
+                                   (static_cast<uint32_t>(sourceHeight) + static_cast<uint32_t>(newHeight));
+    uint32_t verticalFirstCost = static_cast<uint32_t>(newHeight) *
+                                 (static_cast<uint32_t>(sourceWidth) + static_cast<uint32_t>(newWidth));
+    const bool horizontalFirst = horizontalFirstCost > verticalFirstCost;
+
+    *plan = {sourceWidth, sourceHeight, newWidth, newHeight, bits, horizontal, vertical, &filter, capacity,
+             horizontalFirst, horizontalFirst ? newWidth : sourceWidth, horizontalFirst ? sourceHeight : newHeight,
+             workspaceBytes};
+    return true;
+}
+
+void RunPasses(const RescalePlan& plan, const PictureRows& from, const PictureRows& middle, const PictureRows& to,
+               FilterWorkspace& workspace)
+{
+    if (plan.horizontalFirst) {
+        HorizontalFilterPass(from, middle, plan.horizontal, *plan.filter, workspace, false);
+        VerticalFilterPass(middle, to, plan.vertical, *plan.filter, workspace);
+    } else {
+        const bool grey = VerticalFilterPass(from, middle, plan.vertical, *plan.filter, workspace);
+        HorizontalFilterPass(middle, to, plan.horizontal, *plan.filter, workspace, grey);
+    }
+}
 
 // Holds a lock on a block that is owned elsewhere (by a GlobalBlock).
 class BlockLock {
@@ -31,7 +120,75 @@ private:
     void* memory_;
 };
 
+void* AlignUp(void* p)
+{
+    uintptr_t at = (reinterpret_cast<uintptr_t>(p) + WorkingAlignment - 1) & ~uintptr_t(WorkingAlignment - 1);
+    return reinterpret_cast<void*>(at);
+}
+
+// Working memory of one RescalePixels call: taken from the caller's
+// RescaleMemory when there is one and it may keep that much, otherwise heap
+// memory of this call alone.
+class WorkingMemory {
+public:
+    WorkingMemory(size_t bytes, RescaleMemory* kept)
+    {
+        if (kept) memory_ = kept->reserve(bytes);
+        if (!memory_ && bytes <= SIZE_MAX - WorkingAlignment) {
+            owned_ = HeapAlloc(GetProcessHeap(), 0, bytes + WorkingAlignment);
+            if (owned_) memory_ = AlignUp(owned_);
+        }
+    }
+    ~WorkingMemory()
+    {
+        if (owned_) HeapFree(GetProcessHeap(), 0, owned_);
+    }
+    WorkingMemory(const WorkingMemory&) = delete;
+    WorkingMemory& operator=(const WorkingMemory&) = delete;
+    uint8_t* get() const { return static_cast<uint8_t*>(memory_); }
+
+private:
+    void* owned_ = nullptr;
+    void* memory_ = nullptr;
+};
+
+// A block holding the picture's header, colour table and rows as they are:
+// what RescaleDib's byte copy of such a block holds.
+HGLOBAL CopyOfPicture(const BITMAPINFOHEADER* header, const void* pixels)
+{
+    const uint64_t headerBytes = uint64_t(header->biSize) + DibColorTableBytes(header->biBitCount);
+    const uint64_t imageBytes = DibImageBytes(header->biWidth, header->biHeight, header->biBitCount);
+    if (headerBytes + imageBytes > SIZE_MAX) return nullptr;
+    GlobalBlock copy(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(headerBytes + imageBytes)));
+    if (!copy) return nullptr;
+    BlockLock lock(copy.get());
+    if (!lock.get()) return nullptr;
+    auto* to = static_cast<uint8_t*>(lock.get());
+    std::memcpy(to, header, static_cast<size_t>(headerBytes));
+    std::memcpy(to + headerBytes, pixels, static_cast<size_t>(imageBytes));
+    return copy.release();
+}
+
 }  // namespace
+
+void* RescaleMemory::reserve(size_t bytes)
+{
+    if (bytes > keepLimit_) return nullptr;
+    if (block_ && bytes <= bytes_ - WorkingAlignment) return AlignUp(block_);
+    void* grown = HeapAlloc(GetProcessHeap(), 0, bytes + WorkingAlignment);
+    if (!grown) return nullptr;
+    release();
+    block_ = grown;
+    bytes_ = bytes + WorkingAlignment;
+    return AlignUp(block_);
+}
+
+void RescaleMemory::release()
+{
+    if (block_) HeapFree(GetProcessHeap(), 0, block_);
+    block_ = nullptr;
+    bytes_ = 0;
+}
 
 HGLOBAL RescaleDib(HGLOBAL source, int32_t newWidth, int32_t newHeight, int32_t filterIndex, double blur)
 {
@@ -44,13 +201,8 @@ HGLOBAL RescaleDib(HGLOBAL source, int32_t newWidth, int32_t newHeight, int32_t 
         LockedDib sourceDib(source);
         if (!sourceDib) return nullptr;
         const BITMAPINFOHEADER* from = sourceDib.header();
+        if (!IsFilteredSource(from, blur)) return nullptr;
         const uint32_t bits = from->biBitCount;
-        const int32_t sourceWidth = from->biWidth;
-        const int32_t sourceHeight = from->biHeight;
-        // Only 8-, 24- and 32-bit pictures with pixels are filtered; a blur
-        // that is not a number would make every window meaningless.
-        if (!IsFilteredDepth(bits) || sourceWidth <= 0 || sourceHeight <= 0 || !std::isfinite(blur))
-            return nullptr;
 
         RgbPalette palette;
         GetPackedDibPalette(from, &palette);
@@ -60,67 +212,71 @@ HGLOBAL RescaleDib(HGLOBAL source, int32_t newWidth, int32_t newHeight, int32_t 
         if (!destinationLock.get()) return nullptr;
         auto* to = static_cast<BITMAPINFOHEADER*>(destinationLock.get());
 
-        if (newWidth == sourceWidth && newHeight == sourceHeight && blur == 1.0) {
+        if (newWidth == from->biWidth && newHeight == from->biHeight && blur == 1.0) {
             sameSize = true;
         } else {
-            double fx = static_cast<double>(newWidth) / sourceWidth;
-            double fy = static_cast<double>(newHeight) / sourceHeight;
-            if (fx < SmallestFactor) fx = SmallestFactor;
-            if (fy < SmallestFactor) fy = SmallestFactor;
-
-            int row = filterIndex;
-            if (row == 0) row = fx * fy > 1.0 ? MitchellFilterIndex : Lanczos3FilterIndex;
-            const ResizeFilter& filter = ResizeFilters[row];
-
-            // Room for the widest window of either pass.
-            double sx = blur * std::max(1.0 / fx, 1.0) * filter.support;
-            double sy = blur * std::max(1.0 / fy, 1.0) * filter.support;
-            double m = std::max(sx, sy);
-            if (m < filter.support) m = filter.support;
-            if (m < 0.5) m = 0.5;
-            // A window never holds more pixels than the source has along its
-            // axis, so a huge blur only needs that many entries.
-            double longest = static_cast<double>(std::max(sourceWidth, sourceHeight)) + 3.0;
-            double wanted = std::trunc(2.0 * m + 3.0);
-            uint32_t capacity = static_cast<uint32_t>(std::min(wanted, longest));
-
-            size_t bytes = FilterWorkspaceBytes(sourceWidth, sourceHeight, newWidth, newHeight, bits, capacity);
-            if (bytes == 0) return nullptr;
-            GlobalBlock workspaceBlock(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes));
+            RescalePlan plan;
+            if (!PlanRescale(from->biWidth, from->biHeight, bits, newWidth, newHeight, filterIndex, blur, &plan))
+                return nullptr;
+            GlobalBlock workspaceBlock(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, plan.workspaceBytes));
             if (!workspaceBlock) return nullptr;
             BlockLock workspaceLock(workspaceBlock.get());
             if (!workspaceLock.get()) return nullptr;
-            FilterWorkspace workspace = MakeFilterWorkspace(workspaceLock.get(), sourceWidth, sourceHeight,
-                                                            newWidth, newHeight, bits, capacity);
+            FilterWorkspace workspace = MakeFilterWorkspace(workspaceLock.get(), from->biWidth, from->biHeight,
+                                                            newWidth, newHeight, bits, plan.capacity);
 
-            // The cheaper order first, judged on 32-bit unsigned products; a
-            // tie (any uniform scaling) runs the vertical pass first.
-            uint32_t horizontalFirstCost = static_cast<uint32_t>(newWidth) *
-                                           (static_cast<uint32_t>(sourceHeight) + static_cast<uint32_t>(newHeight));
-            uint32_t verticalFirstCost = static_cast<uint32_t>(newHeight) *
-                                         (static_cast<uint32_t>(sourceWidth) + static_cast<uint32_t>(newWidth));
-            const bool horizontalFirst = horizontalFirstCost > verticalFirstCost;
-
-            GlobalBlock intermediate(horizontalFirst ? CreatePackedDib(newWidth, sourceHeight, &palette, bits)
-                                                     : CreatePackedDib(sourceWidth, newHeight, &palette, bits));
+            GlobalBlock intermediate(CreatePackedDib(plan.middleWidth, plan.middleHeight, &palette, bits));
             if (!intermediate) return nullptr;
             BlockLock intermediateLock(intermediate.get());
             if (!intermediateLock.get()) return nullptr;
             auto* middle = static_cast<BITMAPINFOHEADER*>(intermediateLock.get());
 
-            if (horizontalFirst) {
-                HorizontalFilterPass(from, middle, fx, filter, blur, workspace);
-                VerticalFilterPass(middle, to, fy, filter, blur, workspace);
-            } else {
-                VerticalFilterPass(from, middle, fy, filter, blur, workspace);
-                HorizontalFilterPass(middle, to, fx, filter, blur, workspace);
-            }
+            RunPasses(plan, RowsOfBlock(from), RowsOfBlock(middle), RowsOfBlock(to), workspace);
         }
     }
     if (sameSize) {
         // Nothing changes: a byte-for-byte copy, whatever the filter.
         destination.reset();
         return DuplicateGlobalBlock(source);
+    }
+    return destination.release();
+}
+
+HGLOBAL RescalePixels(const BITMAPINFOHEADER* header, const void* pixels, int32_t newWidth, int32_t newHeight,
+                      int32_t filterIndex, double blur, RescaleMemory* memory)
+{
+    filterIndex = std::min(std::max(filterIndex, 0), ResizeFilterCount - 1);
+    if (!header || !pixels || !IsFilteredSource(header, blur)) return nullptr;
+    const uint32_t bits = header->biBitCount;
+    const int32_t sourceWidth = header->biWidth;
+    const int32_t sourceHeight = header->biHeight;
+    if (newWidth < 0 || newHeight < 0) return nullptr;
+    if (newWidth == sourceWidth && newHeight == sourceHeight && blur == 1.0) return CopyOfPicture(header, pixels);
+
+    RescalePlan plan;
+    if (!PlanRescale(sourceWidth, sourceHeight, bits, newWidth, newHeight, filterIndex, blur, &plan)) return nullptr;
+    if (!DibRowsFit(plan.middleWidth, plan.middleHeight, bits)) return nullptr;
+    const size_t middleStride = static_cast<size_t>(DibStride(plan.middleWidth, bits));
+    const uint64_t middleBytes = DibImageBytes(plan.middleWidth, plan.middleHeight, bits);
+    const uint64_t workspaceBytes = (uint64_t(plan.workspaceBytes) + WorkingAlignment - 1) & ~uint64_t(WorkingAlignment - 1);
+    if (workspaceBytes + middleBytes > SIZE_MAX - WorkingAlignment) return nullptr;
+
+    RgbPalette palette;
+    GetPackedDibPalette(header, &palette);
+    GlobalBlock destination(CreatePackedDib(newWidth, newHeight, &palette, bits));
+    if (!destination) return nullptr;
+    {
+        BlockLock destinationLock(destination.get());
+        if (!destinationLock.get()) return nullptr;
+        WorkingMemory working(static_cast<size_t>(workspaceBytes + middleBytes), memory);
+        if (!working.get()) return nullptr;
+        FilterWorkspace workspace = MakeFilterWorkspace(working.get(), sourceWidth, sourceHeight, newWidth,
+                                                        newHeight, bits, plan.capacity);
+        const PictureRows from = {static_cast<uint8_t*>(const_cast<void*>(pixels)),
+                                  static_cast<size_t>(DibStride(sourceWidth, bits)), sourceWidth, sourceHeight, bits};
+        const PictureRows middle = {working.get() + workspaceBytes, middleStride, plan.middleWidth,
+                                    plan.middleHeight, bits};
+        RunPasses(plan, from, middle, RowsOfBlock(static_cast<BITMAPINFOHEADER*>(destinationLock.get())), workspace);
     }
     return destination.release();
 }

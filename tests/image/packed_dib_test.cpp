@@ -21,6 +21,7 @@ TEST(PackedDib, LayoutAtEveryDepth)
         {1, 3, 24, 24, 4, 0},   {33, 2, 1, 1, 8, 2},   {9, 2, 4, 4, 8, 16},   {5, 4, 2, 4, 4, 16},
         {5, 4, 8, 8, 8, 256},   {7, 3, 16, 24, 24, 0}, {3, 2, 0, 32, 12, 0},  {3, 2, 40, 32, 12, 0},
         {0, 5, 24, 24, 0, 0},   {6, 0, 8, 8, 8, 256},  {2, 2, 32, 32, 8, 0},  {8, 1, 5, 8, 8, 256},
+        {134217728, 0, 32, 32, 536870912, 0},  // width x bits is 2^32: the stride must not wrap to 0
     };
     for (const LayoutCase& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " bits " << c.requestedBits);
@@ -64,6 +65,8 @@ TEST(PackedDib, RefusesNegativeAndOverflowingSizes)
     EXPECT_EQ(CreatePackedDib(0x7FFFFFFF, 0x7FFFFFFF, nullptr, 32), nullptr);
     EXPECT_EQ(CreatePackedDib(65536, 65536, nullptr, 24), nullptr);   // 12 GiB
     EXPECT_EQ(CreatePackedDib(0x40000000, 1, nullptr, 32), nullptr);  // 4 GiB of one row
+    EXPECT_EQ(CreatePackedDib(0x40000000, 0, nullptr, 32), nullptr);  // no rows, but a 4 GiB stride
+    EXPECT_EQ(CreatePackedDib(0x7FFFFFFF, 0, nullptr, 24), nullptr);
 }
 
 TEST(PackedDib, PaletteGoesInAsBgrAndComesBackAsRgb)
@@ -151,7 +154,7 @@ TEST(PackedDib, AccessorsAtEveryDepthAndBothBounds)
             EXPECT_EQ(GetDibPixel(header, x, y), NoDibPixel);
             SetDibPixel(header, x, y, 0xFFFFFFFF);
         }
-        uint32_t stride = DibStride(w, bits), used = (w * bits + 7) / 8;
+        uint32_t stride = static_cast<uint32_t>(DibStride(w, bits)), used = (w * bits + 7) / 8;
         for (int32_t row = 0; row < h; ++row)
             for (uint32_t i = used; i < stride; ++i) ASSERT_EQ(DibPixelBits(header)[row * stride + i], 0);
         GlobalFree(block);
@@ -181,7 +184,7 @@ TEST(PackedDib, NibbleAndBitOrder)
     GlobalFree(block);
 }
 
-TEST(PackedDib, OddDepthHasNoPixels)
+TEST(PackedDib, OddDepthOrUnaddressableRowsHaveNoPixels)
 {
     HGLOBAL block = CreatePackedDib(4, 4, nullptr, 8);
     LockedDib dib(block);
@@ -190,6 +193,14 @@ TEST(PackedDib, OddDepthHasNoPixels)
     SetDibPixel(dib.header(), 0, 0, 0xFFFF);
     dib.header()->biBitCount = 8;
     EXPECT_EQ(GetDibPixel(dib.header(), 0, 0), 0u);
+    // Nor does a header whose rows could not be addressed (4 GiB apart):
+    // nothing is read or written where a wrapped stride would put row 0.
+    dib.header()->biWidth = 0x40000000;
+    dib.header()->biBitCount = 32;
+    DibPixelBits(dib.header())[0] = 0x5A;
+    EXPECT_EQ(GetDibPixel(dib.header(), 0, 3), NoDibPixel);
+    SetDibPixel(dib.header(), 0, 3, 0xFFFFFFFF);
+    EXPECT_EQ(DibPixelBits(dib.header())[0], 0x5A);
     GlobalFree(block);
 }
 

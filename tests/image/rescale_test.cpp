@@ -7,12 +7,16 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <vector>
 
 #include "image/packed_dib.h"
-#include "image/resize_filters.h"
+#include "image/filter_passes.h"
+#include "image/filter_windows.h"
+#include "image/resize_kernels.h"
 #include "tests/support/dib_compare.h"
+#include "tests/support/import_patch.h"
 #include "tests/support/rescale_oracle.h"
 #include "tests/support/resource_watch.h"
 
@@ -49,6 +53,25 @@ HGLOBAL MostlyGreyPicture(int32_t width, int32_t height, uint32_t bits, uint32_t
     });
 }
 
+// Flat areas with edges, as a leader frame has: a grid of cells of one value
+// each (grey ones, or any colour), and a one-pixel line down and across, so
+// that most windows read one value and the constant-window tables answer.
+HGLOBAL FlatPicture(int32_t width, int32_t height, uint32_t bits, bool grey, uint32_t seed)
+{
+    std::mt19937 random(seed);
+    auto value = [&] {
+        uint32_t v = random();
+        return grey ? (v & 0xFF) * 0x01010101u : v;
+    };
+    uint32_t cells[3][3], line = value();
+    for (auto& row : cells)
+        for (uint32_t& cell : row) cell = value();
+    return MakePicture(width, height, bits, [&](int32_t x, int32_t y) {
+        if (x == width / 2 || y == height / 3) return line;
+        return cells[3 * y / height][3 * x / width];
+    });
+}
+
 HGLOBAL GreyPicture(int32_t width, int32_t height, uint32_t seed)
 {
     std::mt19937 random(seed);
@@ -72,6 +95,40 @@ std::vector<uint8_t> Bytes(HGLOBAL block)
     return bytes;
 }
 
+// RescalePixels over a block's own header and rows: it must give what
+// RescaleDib gives for the block.
+HGLOBAL RescaleRowsOf(HGLOBAL block, int32_t newWidth, int32_t newHeight, int filter, double blur,
+                      RescaleMemory* memory)
+{
+    LockedDib dib(block);
+    return RescalePixels(dib.header(), DibPixelBits(dib.header()), newWidth, newHeight, filter, blur, memory);
+}
+
+// Makes the test program's HeapAlloc calls fail from the n-th on (counting from 1).
+class HeapAllocFailure {
+public:
+    explicit HeapAllocFailure(int from)
+        : patch_(GetModuleHandleA(nullptr), "kernel32.dll", "HeapAlloc", reinterpret_cast<void*>(&Hook))
+    {
+        from_ = from;
+        calls_ = 0;
+    }
+    bool active() const { return patch_.active(); }
+
+private:
+    static LPVOID WINAPI Hook(HANDLE heap, DWORD flags, SIZE_T bytes)
+    {
+        static auto* real = reinterpret_cast<decltype(&HeapAlloc)>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "HeapAlloc")));
+        if (++calls_ >= from_) return nullptr;
+        return real(heap, flags, bytes);
+    }
+    static int from_, calls_;
+    ScopedImportPatch patch_;
+};
+int HeapAllocFailure::from_ = 0;
+int HeapAllocFailure::calls_ = 0;
+
 // ---------------------------------------------------------------- kernels
 
 struct KernelValue {
@@ -92,6 +149,17 @@ TEST(ResizeFilters, KernelValues)
         {5, 0.0, 1.0},         {5, 1.0, 0.0},          {6, 0.0, 1.0},       {6, 1.0, 0.08},
         {7, 0.0, 1.0},         {8, 0.0, std::sqrt(2.0 / Pi)}, {14, 0.0, Pi / 4.0}, {15, 0.0, 1.0},
         {15, 1.0, 0.0},
+        // Inside each kernel's pieces, worked out by hand from the kernel
+        // definitions (exact fractions) or to 20 digits with arbitrary
+        // precision, never from the table's own formulas.
+        {1, 0.25, 1.0},          {1, -0.75, 0.0},          {3, -0.6, 0.4},           {4, 0.25, 27.0 / 32.0},
+        {4, -0.75, 5.0 / 32.0},  {5, 0.5, 0.5},            {5, 1.0 / 3.0, 0.75},     {6, 0.5, 0.54},
+        {6, 1.0 / 3.0, 0.77},    {7, 0.5, 0.34},           {7, 1.0 / 3.0, 0.63},     {7, 1.0, 0.0},
+        {8, 0.5, 0.4839414490382866997}, {8, 1.0, 0.1079819330263761039}, {9, 0.25, 11.0 / 16.0},
+        {9, 1.0, 1.0 / 8.0},     {10, 0.5, 23.0 / 48.0},   {10, -1.5, 1.0 / 48.0},   {11, 0.5, 9.0 / 16.0},
+        {11, 1.5, -1.0 / 16.0},  {12, 0.5, 77.0 / 144.0},  {12, -1.5, -5.0 / 144.0}, {13, 0.5, 6.0 / (Pi * Pi)},
+        {13, -1.5, -4.0 / (3.0 * Pi * Pi)}, {14, 0.5, 0.51441357483824252571}, {14, 2.5, 0.0022770904707501583237},
+        {15, 0.5, 0.59747294588186982763}, {15, -2.5, 0.021911146389509168134},
     };
     for (const KernelValue& v : values) {
         const ResizeFilter& f = ResizeFilters[v.row];
@@ -136,63 +204,72 @@ TEST(ResizeFilters, BesselJ1ToDoublePrecision)
 
 // ---------------------------------------------------------------- windows
 
+// One window as FilterWindow makes it, at blur 1.
+struct OneWindow {
+    int32_t start = -1, count = 0;
+    double weight[64];
+};
+
+OneWindow WindowOf(int32_t index, int32_t sourceLength, double factor, int row)
+{
+    OneWindow w;
+    const ResizeFilter& filter = ResizeFilters[row];
+    w.count = FilterWindow(index, sourceLength, ScaleOfPass(factor, filter, 1.0), filter, 64, &w.start, w.weight);
+    return w;
+}
+
 TEST(FilterWindow, Lanczos3AtFourToOne)
 {
-    FilterContributor c[64];
     // Output 10 of a 1024-pixel pass at 25 %: centre 42, pixels 30 to 53.
-    int32_t n = FilterWindow(10, 1024, 0.25, ResizeFilters[13], 1.0, c, 64);
+    OneWindow c = WindowOf(10, 1024, 0.25, 13);
+    const int32_t n = c.count;
     ASSERT_EQ(n, 24);
-    EXPECT_EQ(c[0].pixel, 30);
-    EXPECT_EQ(c[23].pixel, 53);
+    EXPECT_EQ(c.start, 30);
     double sum = 0.0;
     int negative = 0;
     for (int k = 0; k < n; ++k) {
-        sum += c[k].weight;
-        negative += c[k].weight < 0.0;
-        EXPECT_NEAR(c[k].weight, c[23 - k].weight, 1e-15) << "symmetric at " << k;
+        sum += c.weight[k];
+        negative += c.weight[k] < 0.0;
+        EXPECT_NEAR(c.weight[k], c.weight[23 - k], 1e-15) << "symmetric at " << k;
     }
     EXPECT_NEAR(sum, 1.0, 1e-14);
     EXPECT_EQ(negative, 8);
-    EXPECT_NEAR(c[11].weight, 0.2437, 1e-4);  // pixels 4x + 1 and 4x + 2
-    EXPECT_NEAR(c[12].weight, 0.2437, 1e-4);
-    EXPECT_NEAR(c[10].weight, 0.1916, 1e-4);  // 4x and 4x + 3
-    EXPECT_NEAR(c[9].weight, 0.1097, 1e-4);
-    EXPECT_NEAR(c[0].weight, 0.0005, 1e-4);   // the outermost pair
+    EXPECT_NEAR(c.weight[11], 0.2437, 1e-4);  // pixels 4x + 1 and 4x + 2
+    EXPECT_NEAR(c.weight[12], 0.2437, 1e-4);
+    EXPECT_NEAR(c.weight[10], 0.1916, 1e-4);  // 4x and 4x + 3
+    EXPECT_NEAR(c.weight[9], 0.1097, 1e-4);
+    EXPECT_NEAR(c.weight[0], 0.0005, 1e-4);   // the outermost pair
     // The raw weights summed to about 3.9882 before normalising.
-    EXPECT_NEAR(c[11].weight * 3.9882, ResizeFilters[13].weight(0.125, 3.0), 1e-4);
+    EXPECT_NEAR(c.weight[11] * 3.9882, ResizeFilters[13].weight(0.125, 3.0), 1e-4);
 }
 
 TEST(FilterWindow, ClippedAtTheBorderNotExtended)
 {
-    FilterContributor c[64];
-    int32_t n = FilterWindow(0, 1024, 0.25, ResizeFilters[13], 1.0, c, 64);
-    ASSERT_EQ(n, 14);  // source pixels 0 to 13
-    EXPECT_EQ(c[0].pixel, 0);
-    EXPECT_EQ(c[13].pixel, 13);
+    OneWindow c = WindowOf(0, 1024, 0.25, 13);
+    ASSERT_EQ(c.count, 14);  // source pixels 0 to 13
+    EXPECT_EQ(c.start, 0);
     double sum = 0.0;
-    for (int k = 0; k < n; ++k) sum += c[k].weight;
+    for (int k = 0; k < c.count; ++k) sum += c.weight[k];
     EXPECT_NEAR(sum, 1.0, 1e-14);
-    n = FilterWindow(255, 1024, 0.25, ResizeFilters[13], 1.0, c, 64);
-    ASSERT_EQ(n, 14);
-    EXPECT_EQ(c[0].pixel, 1010);
-    EXPECT_EQ(c[13].pixel, 1023);
+    c = WindowOf(255, 1024, 0.25, 13);
+    ASSERT_EQ(c.count, 14);
+    EXPECT_EQ(c.start, 1010);  // to 1023
 }
 
 TEST(FilterWindow, PointAndBoxAtFourToOne)
 {
-    FilterContributor c[16];
     // Point: support 0 widens to 0.500001 with scale 1: pixels 4x + 1 and
     // 4x + 2 weighed 1 and 0.
-    int32_t n = FilterWindow(3, 64, 0.25, ResizeFilters[1], 1.0, c, 16);
-    ASSERT_EQ(n, 2);
-    EXPECT_EQ(c[0].pixel, 13);
-    EXPECT_EQ(c[0].weight, 1.0);
-    EXPECT_EQ(c[1].weight, 0.0);
+    OneWindow c = WindowOf(3, 64, 0.25, 1);
+    ASSERT_EQ(c.count, 2);
+    EXPECT_EQ(c.start, 13);
+    EXPECT_EQ(c.weight[0], 1.0);
+    EXPECT_EQ(c.weight[1], 0.0);
     // Box: scale 4, four pixels of 0.25 each.
-    n = FilterWindow(3, 64, 0.25, ResizeFilters[2], 1.0, c, 16);
-    ASSERT_EQ(n, 4);
-    EXPECT_EQ(c[0].pixel, 12);
-    for (int k = 0; k < 4; ++k) EXPECT_EQ(c[k].weight, 0.25);
+    c = WindowOf(3, 64, 0.25, 2);
+    ASSERT_EQ(c.count, 4);
+    EXPECT_EQ(c.start, 12);
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(c.weight[k], 0.25);
 }
 
 // ---------------------------------------------------------------- examples
@@ -331,6 +408,9 @@ TEST(RescaleDib, IdenticalSizeIsAByteCopyForEveryFilter)
         HGLOBAL result = RescaleDib(source, 7, 5, filter, 1.0);
         EXPECT_TRUE(SameBlockBytes(result, source)) << filter;
         GlobalFree(result);
+        result = RescaleRowsOf(source, 7, 5, filter, 1.0, nullptr);
+        EXPECT_TRUE(SameBlockBytes(result, source)) << "from its rows, filter " << filter;
+        GlobalFree(result);
     }
     // A blur other than 1 filters even at the same size.
     HGLOBAL blurred = RescaleDib(source, 7, 5, 13, 2.0);
@@ -419,6 +499,19 @@ TEST(RescaleDib, RefusedInputs)
     EXPECT_EQ(RescaleDib(source, 4, 4, 0, std::nan("")), nullptr);
     EXPECT_EQ(RescaleDib(nullptr, 4, 4, 0, 1.0), nullptr);
     EXPECT_EQ(LockCount(source), 0u);
+    EXPECT_EQ(RescaleRowsOf(source, -1, 4, 0, 1.0, nullptr), nullptr);
+    EXPECT_EQ(RescaleRowsOf(source, 4, 4, 0, std::nan(""), nullptr), nullptr);
+    {
+        LockedDib dib(source);
+        EXPECT_EQ(RescalePixels(nullptr, DibPixelBits(dib.header()), 4, 4, 0, 1.0, nullptr), nullptr);
+        EXPECT_EQ(RescalePixels(dib.header(), nullptr, 4, 4, 0, 1.0, nullptr), nullptr);
+        BITMAPINFOHEADER topDown = *dib.header();
+        topDown.biHeight = -8;
+        EXPECT_EQ(RescalePixels(&topDown, DibPixelBits(dib.header()), 4, 4, 0, 1.0, nullptr), nullptr);
+        topDown.biHeight = 8;
+        topDown.biBitCount = 16;
+        EXPECT_EQ(RescalePixels(&topDown, DibPixelBits(dib.header()), 4, 4, 0, 1.0, nullptr), nullptr);
+    }
     GlobalFree(source);
 }
 
@@ -427,6 +520,8 @@ TEST(RescaleDib, RefusedInputs)
 struct OracleCase {
     int32_t width, height, newWidth, newHeight;
 };
+
+const char* const ContentNames[] = {"random", "mostly grey", "flat grey cells", "flat colour cells"};
 
 const OracleCase OracleSizes[] = {
     {64, 64, 16, 16},  // the pipeline's 4:1
@@ -442,6 +537,8 @@ const OracleCase OracleSizes[] = {
     {10, 10, 0, 4},    // no pixels
     {33, 19, 33, 19},  // identical size
     {99, 5, 25, 5},
+    {96, 64, 24, 16},   // 4:1 with room for flat windows
+    {40, 100, 10, 47},  // an irregular reduction: more weight sets than tables
 };
 
 // Runs a test body with and without the 256-bit vector sums.
@@ -461,20 +558,27 @@ TEST_P(RescaleAgainstOracle, ByteIdentical)
     const int filter = std::get<0>(GetParam());
     const uint32_t bits = std::get<1>(GetParam());
     WideVectors wide(std::get<2>(GetParam()));
+    // One RescaleMemory through every size, starting with garbage in it.
+    RescaleMemory kept;
+    std::memset(kept.reserve(1 << 16), 0xA5, 1 << 16);
     uint32_t seed = 1;
     for (const OracleCase& c : OracleSizes) {
-        for (int content = 0; content < 2; ++content) {
-            HGLOBAL source = content == 0 ? RandomPicture(c.width, c.height, bits, seed++)
-                                          : MostlyGreyPicture(c.width, c.height, bits, seed++);
+        for (int content = 0; content < 4; ++content) {
+            HGLOBAL source = content == 0   ? RandomPicture(c.width, c.height, bits, seed++)
+                             : content == 1 ? MostlyGreyPicture(c.width, c.height, bits, seed++)
+                                            : FlatPicture(c.width, c.height, bits, content == 2, seed++);
             for (double blur : {1.0, 0.7, 2.5}) {
                 HGLOBAL fast = RescaleDib(source, c.newWidth, c.newHeight, filter, blur);
                 HGLOBAL plain = OracleRescaleDib(source, c.newWidth, c.newHeight, filter, blur);
+                HGLOBAL fresh = RescaleRowsOf(source, c.newWidth, c.newHeight, filter, blur, nullptr);
+                HGLOBAL reused = RescaleRowsOf(source, c.newWidth, c.newHeight, filter, blur, &kept);
                 ASSERT_NE(fast, nullptr);
-                EXPECT_TRUE(SameBlockBytes(fast, plain))
-                    << c.width << "x" << c.height << " -> " << c.newWidth << "x" << c.newHeight << " blur " << blur
-                    << (content ? " mostly grey" : " random");
-                GlobalFree(fast);
-                GlobalFree(plain);
+                SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " -> " << c.newWidth << "x"
+                                                << c.newHeight << " blur " << blur << " content " << ContentNames[content]);
+                EXPECT_TRUE(SameBlockBytes(plain, fast));
+                EXPECT_TRUE(SameBlockBytes(plain, fresh)) << "from the rows";
+                EXPECT_TRUE(SameBlockBytes(plain, reused)) << "from the rows with kept memory";
+                for (HGLOBAL h : {fast, plain, fresh, reused}) GlobalFree(h);
             }
             EXPECT_EQ(LockCount(source), 0u);
             GlobalFree(source);
@@ -568,10 +672,27 @@ TEST(RescaleAgainstOracleWide, PipelineSizeLeaderLikeFrame)
     });
     HGLOBAL fast = RescaleDibPercent(source, 25, 25, 0);
     HGLOBAL plain = OracleRescaleDib(source, 64, 64, 0, 1.0);
-    EXPECT_TRUE(SameBlockBytes(fast, plain));
-    GlobalFree(fast);
-    GlobalFree(plain);
-    GlobalFree(source);
+    EXPECT_TRUE(SameBlockBytes(plain, fast));
+    // A build's frames and the preview's interleaved through one memory,
+    // which keeps the larger size's block for both after the first round.
+    HGLOBAL preview = MostlyGreyPicture(400, 380, 24, 5);
+    HGLOBAL previewPlain = OracleRescaleDib(preview, 100, 95, 0, 1.0);
+    RescaleMemory kept;
+    size_t keptBytes = 0;
+    for (int frame = 0; frame < 4; ++frame) {
+        HGLOBAL built = RescaleRowsOf(source, 64, 64, 0, 1.0, &kept);
+        EXPECT_TRUE(SameBlockBytes(plain, built)) << "frame " << frame;
+        HGLOBAL shown = RescaleRowsOf(preview, 100, 95, 0, 1.0, &kept);
+        EXPECT_TRUE(SameBlockBytes(previewPlain, shown)) << "preview " << frame;
+        if (frame == 0) keptBytes = kept.keptBytes();
+        EXPECT_EQ(kept.keptBytes(), keptBytes);
+        GlobalFree(built);
+        GlobalFree(shown);
+    }
+    EXPECT_GT(keptBytes, 0u);
+    kept.release();
+    EXPECT_EQ(kept.keptBytes(), 0u);
+    for (HGLOBAL h : {fast, plain, preview, previewPlain, source}) GlobalFree(h);
 }
 
 // ---------------------------------------------------------------- failures
@@ -629,6 +750,68 @@ TEST(RescaleDib, EveryAllocationAndLockFailureLeavesNothingBehind)
     }
     GlobalFree(expected);
     GlobalFree(source);
+}
+
+TEST(RescalePixels, EveryFailureLeavesNothingBehindAndOnlyTheResultIsGlobal)
+{
+    HGLOBAL source = RandomPicture(40, 30, 24, 21);
+    HGLOBAL expected = OracleRescaleDib(source, 10, 7, 0, 1.0);
+    LockedDib dib(source);
+    // The result's allocation and its two locks (one in CreatePackedDib),
+    // then the working memory: each failure is a null result.
+    const char* kinds[] = {"allocation ", "lock ", "heap allocation "};
+    const int firstSuccess[] = {2, 3, 2};
+    for (bool keep : {false, true})
+        for (int kind = 0; kind < 3; ++kind)
+            for (int n = 1;; ++n) {
+                SCOPED_TRACE(testing::Message() << kinds[kind] << n << (keep ? " with kept memory" : ""));
+                RescaleMemory memory;
+                HGLOBAL result;
+                size_t live;
+                int locks, allocations;
+                {
+                    GlobalMemoryWatch watch;
+                    std::unique_ptr<HeapAllocFailure> heap;
+                    if (kind == 0) watch.failAlloc(n);
+                    if (kind == 1) watch.failLock(n);
+                    if (kind == 2) {
+                        heap = std::make_unique<HeapAllocFailure>(n);
+                        ASSERT_TRUE(heap->active());
+                    }
+                    result = RescalePixels(dib.header(), DibPixelBits(dib.header()), 10, 7, 0, 1.0,
+                                           keep ? &memory : nullptr);
+                    live = watch.liveBlocks();
+                    locks = watch.heldLocks();
+                    allocations = watch.allocCalls();
+                }
+                EXPECT_EQ(locks, 0);
+                if (result) {
+                    EXPECT_EQ(live, 1u);
+                    EXPECT_EQ(allocations, 1);
+                    EXPECT_TRUE(SameBlockBytes(expected, result));
+                    EXPECT_EQ(memory.keptBytes() > 0, keep);
+                    GlobalFree(result);
+                    EXPECT_EQ(n, firstSuccess[kind]) << "a failure went unnoticed";
+                    break;
+                }
+                EXPECT_EQ(live, 0u);
+                ASSERT_LT(n, 10);
+            }
+    GlobalFree(expected);
+}
+
+TEST(RescalePixels, MemoryKeptUpToItsLimit)
+{
+    HGLOBAL source = RandomPicture(40, 30, 32, 23);
+    HGLOBAL expected = OracleRescaleDib(source, 13, 9, 11, 1.0);
+    RescaleMemory small(1024);  // less than this rescale needs
+    HGLOBAL result = RescaleRowsOf(source, 13, 9, 11, 1.0, &small);
+    EXPECT_TRUE(SameBlockBytes(expected, result));
+    EXPECT_EQ(small.keptBytes(), 0u);
+    EXPECT_EQ(small.reserve(1025), nullptr);
+    EXPECT_NE(small.reserve(1024), nullptr);
+    EXPECT_GE(small.keptBytes(), 1024u);
+    for (HGLOBAL h : {source, expected, result}) GlobalFree(h);
 }
 
 TEST(RescaleDib, FailedCopyOfAnIdenticalSize)

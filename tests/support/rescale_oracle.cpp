@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "image/packed_dib.h"
-#include "image/resize_filters.h"
+#include "image/resize_kernels.h"
 
 namespace {
 

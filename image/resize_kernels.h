@@ -1,0 +1,21 @@
+// The rescaler's kernel table: sixteen {kernel, support} rows indexed by the
+// filter index, each kernel a small pure function of the distance x (in
+// source pixels divided by the pass's scale) and the row's support.
+#pragma once
+
+constexpr int ResizeFilterCount = 16;
+
+// One row of the filter table: the kernel and its half-width.
+struct ResizeFilter {
+    double (*weight)(double x, double support);
+    double support;
+};
+
+extern const ResizeFilter ResizeFilters[ResizeFilterCount];
+
+// Table rows the automatic choice (index 0) picks from.
+constexpr int MitchellFilterIndex = 12;
+constexpr int Lanczos3FilterIndex = 13;
+
+// The Bessel function of the first kind of order one, to double precision.
+double BesselJ1(double x);
