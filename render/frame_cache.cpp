@@ -23,11 +23,12 @@ KeptFrameSize* FrameCache::use(int32_t width, int32_t height)
 void FrameCache::release()
 {
     for (auto& kept : recentFirst_) kept.reset();
+    rescale_.release();
 }
 
 size_t FrameCache::keptBytes() const
 {
-    size_t bytes = 0;
+    size_t bytes = rescale_.keptBytes();
     for (const auto& kept : recentFirst_)
         if (kept) bytes += sizeof *kept + kept->layers.keptBytes() + kept->surface.keptBytes();
     return bytes;

@@ -7,9 +7,10 @@
 // Policy: two sizes, because a build's frames and the preview's interleave
 // while the host lets messages through; when a third size comes, the size
 // used least recently is dropped. A 1024 x 1024 surface (a 256 x 256 frame)
-// keeps about 3 MiB of mapping, 1 MiB of rescaler memory and up to 2.5 MiB
-// of layers: under 7 MiB per size. Everything goes at release(), which the
-// pipeline's ReleaseKeptFrameMemory calls.
+// keeps 3 MiB of mapping and up to 2.5 MiB of layers; the rescaler's working
+// memory (about 1.7 MB for that size) is one block shared by both sizes.
+// Everything goes at release(), which the pipeline's ReleaseKeptFrameMemory
+// calls.
 #pragma once
 
 #include <array>
@@ -17,6 +18,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "image/rescale.h"
 #include "render/kept_layers.h"
 #include "render/kept_surface.h"
 
@@ -34,7 +36,10 @@ public:
     // used size. Null only when memory runs out. Never throws.
     KeptFrameSize* use(int32_t width, int32_t height);
 
-    // Drops every size.
+    // Working memory of the rescales of every size (only one runs at a time).
+    RescaleMemory& rescaleMemory() { return rescale_; }
+
+    // Drops every size and the rescaler's memory.
     void release();
 
     // Heap and mapped bytes held over all sizes.
@@ -42,6 +47,7 @@ public:
 
 private:
     std::array<std::unique_ptr<KeptFrameSize>, KeptSizes> recentFirst_;
+    RescaleMemory rescale_;
 };
 
 // The pipeline's one cache.

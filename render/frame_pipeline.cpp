@@ -18,9 +18,10 @@
 
 namespace {
 
-constexpr int32_t ReducePercent = 25;  // the surface is 4x the frame each way
+constexpr int32_t SurfaceScale = 4;  // the surface is 4x the frame each way
+constexpr int32_t ReducePercent = 100 / SurfaceScale;
 constexpr int32_t RescalerChoosesFilter = 0;
-constexpr int32_t LargestFrameSide = 0x7FFFFFFF / 4;  // four times it still fits in 32 bits
+constexpr int32_t LargestFrameSide = 0x7FFFFFFF / SurfaceScale;  // its surface still fits in 32 bits
 
 int g_keptMemoryHolders = 0;
 
@@ -32,8 +33,8 @@ bool SurfaceSizeFor(const RECT* rect, int32_t* width, int32_t* height)
     const int64_t w = static_cast<int64_t>(rect->right) - rect->left;
     const int64_t h = static_cast<int64_t>(rect->bottom) - rect->top;
     if (w <= 0 || h <= 0 || w > LargestFrameSide || h > LargestFrameSide) return false;
-    *width = static_cast<int32_t>(w * 4);
-    *height = static_cast<int32_t>(h * 4);
+    *width = static_cast<int32_t>(w * SurfaceScale);
+    *height = static_cast<int32_t>(h * SurfaceScale);
     return true;
 }
 
@@ -96,17 +97,11 @@ HGLOBAL RenderOnKeptSurface(KeptFrameSize* kept, int32_t* number, int32_t* angle
     *more = PaintLayers(&target, &kept->layers, number, angle, step, resetNumber);
     FinishRenderTarget(&target, 0);
 
-    // Until the rescaler reads pixels in place, through a block as before.
+    // Straight from the kept surface: the frame is the first global block.
     const BITMAPINFOHEADER* header = kept->surface.header();
-    GlobalBlock block(CreatePackedDib(header->biWidth, header->biHeight, nullptr, 24));
-    if (!block) return nullptr;
-    {
-        LockedGlobal locked(block.get());
-        if (!locked) return nullptr;
-        std::memcpy(DibPixelBits(static_cast<BITMAPINFOHEADER*>(locked.get())), kept->surface.pixels(),
-                    kept->surface.pixelBytes());
-    }
-    HGLOBAL small = RescaleDibPercent(block.get(), ReducePercent, ReducePercent, RescalerChoosesFilter);
+    HGLOBAL small = RescalePixels(header, kept->surface.pixels(), header->biWidth / SurfaceScale,
+                                  header->biHeight / SurfaceScale,
+                                  RescalerChoosesFilter, 1.0, &KeptFrames().rescaleMemory());
     if (!small) return nullptr;
     return InFormat(small, format);
 }
