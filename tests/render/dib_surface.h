@@ -50,12 +50,7 @@ public:
     bool saveBmp(const char* path) const
     {
         BITMAPFILEHEADER file = {};
-        BITMAPINFOHEADER info = {};
-        info.biSize = sizeof info;
-        info.biWidth = width_;
-        info.biHeight = height_;
-        info.biPlanes = 1;
-        info.biBitCount = 24;
+        const BITMAPINFOHEADER info = Rgb24Header(width_, height_);
         file.bfType = 0x4D42;
         file.bfOffBits = sizeof file + sizeof info;
         file.bfSize = file.bfOffBits + static_cast<DWORD>(bytes());

@@ -1,18 +1,6 @@
 #include "tests/support/resource_watch.h"
 
-GlobalMemoryWatch* GlobalMemoryWatch::current_ = nullptr;
-GdiObjectWatch* GdiObjectWatch::current_ = nullptr;
-FileMappingWatch* FileMappingWatch::current_ = nullptr;
-
 namespace {
-
-template <typename F>
-void Patch(std::vector<std::unique_ptr<ScopedImportPatch>>& patches, HMODULE module,
-           const char* dll, const char* name, F* hook)
-{
-    patches.push_back(
-        std::make_unique<ScopedImportPatch>(module, dll, name, reinterpret_cast<void*>(hook)));
-}
 
 // The system's own function. The hooks must not call through the watched
 // module's import table: when that module is the test program itself (the
@@ -27,19 +15,12 @@ F* Real(const char* dll, const char* name)
 
 }  // namespace
 
-GlobalMemoryWatch::GlobalMemoryWatch(HMODULE module)
+GlobalMemoryWatch::GlobalMemoryWatch(HMODULE module) : ImportWatch(module)
 {
-    current_ = this;
-    Patch(patches_, module, "kernel32.dll", "GlobalAlloc", &Alloc);
-    Patch(patches_, module, "kernel32.dll", "GlobalFree", &Free);
-    Patch(patches_, module, "kernel32.dll", "GlobalLock", &Lock);
-    Patch(patches_, module, "kernel32.dll", "GlobalUnlock", &Unlock);
-}
-
-GlobalMemoryWatch::~GlobalMemoryWatch()
-{
-    patches_.clear();
-    current_ = nullptr;
+    patch("kernel32.dll", "GlobalAlloc", &Alloc);
+    patch("kernel32.dll", "GlobalFree", &Free);
+    patch("kernel32.dll", "GlobalLock", &Lock);
+    patch("kernel32.dll", "GlobalUnlock", &Unlock);
 }
 
 HGLOBAL WINAPI GlobalMemoryWatch::Alloc(UINT flags, SIZE_T bytes)
@@ -124,29 +105,22 @@ struct GdiHooks {
     }
 };
 
-GdiObjectWatch::GdiObjectWatch(HMODULE module)
+GdiObjectWatch::GdiObjectWatch(HMODULE module) : ImportWatch(module)
 {
-    current_ = this;
-    Patch(patches_, module, "gdi32.dll", "CreateSolidBrush", &GdiHooks::SolidBrush);
-    Patch(patches_, module, "gdi32.dll", "CreatePen", &GdiHooks::Pen);
-    Patch(patches_, module, "gdi32.dll", "CreateFontA", &GdiHooks::FontA);
-    Patch(patches_, module, "gdi32.dll", "CreateFontIndirectA", &GdiHooks::FontIndirectA);
-    Patch(patches_, module, "gdi32.dll", "CreateRectRgn", &GdiHooks::RectRgn);
-    Patch(patches_, module, "gdi32.dll", "CreateRectRgnIndirect", &GdiHooks::RectRgnIndirect);
-    Patch(patches_, module, "gdi32.dll", "CreateCompatibleDC", &GdiHooks::CompatibleDC);
-    Patch(patches_, module, "gdi32.dll", "CreateCompatibleBitmap", &GdiHooks::CompatibleBitmap);
-    Patch(patches_, module, "gdi32.dll", "CreateDIBitmap", &GdiHooks::DIBitmap);
-    Patch(patches_, module, "gdi32.dll", "CreateDIBSection", &GdiHooks::DIBSection);
-    Patch(patches_, module, "gdi32.dll", "DeleteObject", &GdiHooks::DeleteObjectHook);
-    Patch(patches_, module, "gdi32.dll", "DeleteDC", &GdiHooks::DeleteDCHook);
-    Patch(patches_, module, "user32.dll", "GetDC", &GdiHooks::GetDCHook);
-    Patch(patches_, module, "user32.dll", "ReleaseDC", &GdiHooks::ReleaseDCHook);
-}
-
-GdiObjectWatch::~GdiObjectWatch()
-{
-    patches_.clear();
-    current_ = nullptr;
+    patch("gdi32.dll", "CreateSolidBrush", &GdiHooks::SolidBrush);
+    patch("gdi32.dll", "CreatePen", &GdiHooks::Pen);
+    patch("gdi32.dll", "CreateFontA", &GdiHooks::FontA);
+    patch("gdi32.dll", "CreateFontIndirectA", &GdiHooks::FontIndirectA);
+    patch("gdi32.dll", "CreateRectRgn", &GdiHooks::RectRgn);
+    patch("gdi32.dll", "CreateRectRgnIndirect", &GdiHooks::RectRgnIndirect);
+    patch("gdi32.dll", "CreateCompatibleDC", &GdiHooks::CompatibleDC);
+    patch("gdi32.dll", "CreateCompatibleBitmap", &GdiHooks::CompatibleBitmap);
+    patch("gdi32.dll", "CreateDIBitmap", &GdiHooks::DIBitmap);
+    patch("gdi32.dll", "CreateDIBSection", &GdiHooks::DIBSection);
+    patch("gdi32.dll", "DeleteObject", &GdiHooks::DeleteObjectHook);
+    patch("gdi32.dll", "DeleteDC", &GdiHooks::DeleteDCHook);
+    patch("user32.dll", "GetDC", &GdiHooks::GetDCHook);
+    patch("user32.dll", "ReleaseDC", &GdiHooks::ReleaseDCHook);
 }
 
 void GdiObjectWatch::Track(HGDIOBJ object)
@@ -174,19 +148,12 @@ bool GdiObjectWatch::Failing(unsigned kind)
     return true;
 }
 
-FileMappingWatch::FileMappingWatch(HMODULE module)
+FileMappingWatch::FileMappingWatch(HMODULE module) : ImportWatch(module)
 {
-    current_ = this;
-    Patch(patches_, module, "kernel32.dll", "CreateFileMappingW", &CreateMapping);
-    Patch(patches_, module, "kernel32.dll", "MapViewOfFile", &MapView);
-    Patch(patches_, module, "kernel32.dll", "UnmapViewOfFile", &UnmapView);
-    Patch(patches_, module, "kernel32.dll", "CloseHandle", &Close);
-}
-
-FileMappingWatch::~FileMappingWatch()
-{
-    patches_.clear();
-    current_ = nullptr;
+    patch("kernel32.dll", "CreateFileMappingW", &CreateMapping);
+    patch("kernel32.dll", "MapViewOfFile", &MapView);
+    patch("kernel32.dll", "UnmapViewOfFile", &UnmapView);
+    patch("kernel32.dll", "CloseHandle", &Close);
 }
 
 HANDLE WINAPI FileMappingWatch::CreateMapping(HANDLE file, SECURITY_ATTRIBUTES* security, DWORD protect,
