@@ -66,7 +66,7 @@ struct WorkspacePlan {
     uint64_t weights;        // doubles of windows' weights
     uint64_t windowOutputs;  // outputs whose windows are kept at once (1 when one at a time)
     uint64_t room;           // the longest window
-    uint64_t rows;           // row cache slots
+    uint64_t rows;           // rows of the longest vertical window
     uint64_t blocks;         // lane blocks of the vertical pass
     uint64_t scratch;        // doubles
     bool rowCache, windowsAtOnce;
@@ -132,10 +132,9 @@ FilterWorkspace LayOut(const WorkspacePlan& plan, uint32_t capacity, AreaCutter&
     w.windowsAtOnce = plan.windowsAtOnce;
     w.distances = cut.take<double>(plan.room);
     w.rowPointers = cut.take<const double*>(plan.rows);
-    w.cachedRow = cut.take<int32_t>(plan.rows);
     w.rowRoom = plan.rowCache ? static_cast<size_t>(plan.rows) : 0;
     w.runEnd = cut.take<int32_t>(plan.blocks);
-    w.convertedBlocks = cut.take<uint8_t>(plan.rows * plan.blocks);
+    w.convertedBlocks = cut.take<uint8_t>(plan.rowCache ? plan.rows * plan.blocks : 0);
     w.constantSums = cut.take<int16_t>(uint64_t(ConstantSumSets) * 256);
     w.capacity = capacity;
     return w;
@@ -293,7 +292,7 @@ public:
                 if (!TakeInGreyRow(row, below ? PictureRow(source_, p + 1) : nullptr, source_.width, w_.runEnd, p))
                     return false;
             } else if (below) {
-                MarkChangedBlocks(row, PictureRow(source_, p + 1), rowBytes_, LanesPerBlock, w_.runEnd, p);
+                MarkChangedBlocks(row, PictureRow(source_, p + 1), rowBytes_, w_.runEnd, p);
             }
             std::fill_n(converted(p), blocks_, uint8_t(0));
             taken_ = p;

@@ -43,14 +43,16 @@ extern bool UseWideVectors;
 
 // Working memory of one rescale, shared by both passes and carved out of one
 // block: the windows of the current pass, the rows of one vertical window
-// converted to doubles, the constant-window tables and scratch rows.
+// converted to doubles, the constant-window tables and scratch rows. Its
+// size is bounded whatever the blur: past FilterWindowMemoryLimit windows
+// are computed one at a time, past FilterRowCacheLimit the vertical pass
+// keeps one accumulator row instead of a window's rows.
 struct FilterWorkspace {
     WindowTable windows;
     bool windowsAtOnce;       // false: one window at a time, in windows' first slot
     double* distances;        // one window's distances
     const double** rowPointers;
-    int32_t* cachedRow;
-    size_t rowRoom;           // entries in rowPointers / cachedRow; 0 without a row cache
+    size_t rowRoom;           // row slots of the row cache; 0 without one
     int32_t* runEnd;          // per block of lanes, how far down its run of alike rows reaches
     uint8_t* convertedBlocks; // per row slot and block of lanes, whether it holds doubles
     int16_t* constantSums;    // ConstantSumSets x 256 results of constant windows

@@ -62,16 +62,12 @@ bool IsGreyRow(const uint8_t* row, int32_t width);
 // the row once.
 bool TakeInGreyRow(const uint8_t* row, const uint8_t* other, int32_t width, int32_t* mark, int32_t rowIndex);
 
-// For each block of blockBytes bytes (a multiple of 16; the last block may be
-// shorter) where `row` differs from `other`, sets mark[block] = rowIndex.
-void MarkChangedBlocks(const uint8_t* row, const uint8_t* other, size_t bytes, size_t blockBytes, int32_t* mark,
-                       int32_t rowIndex);
+// For each block of 16 bytes (the last may be shorter) where `row` differs
+// from `other`, sets mark[block] = rowIndex.
+void MarkChangedBlocks(const uint8_t* row, const uint8_t* other, size_t bytes, int32_t* mark, int32_t rowIndex);
 
 // How many of the n bytes from `bytes` on equal `value` before one differs.
 size_t LeadingBytesEqual(const uint8_t* bytes, size_t n, uint8_t value);
 
 // acc[i] += weight x row[i] for n lanes.
 void AccumulateRow(double* acc, const double* row, double weight, size_t n);
-
-// Asks for n bytes to be brought into the cache.
-void PrefetchBytes(const void* bytes, size_t n);

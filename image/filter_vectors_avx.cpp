@@ -214,6 +214,8 @@ void HorizontalColourRow(const uint8_t* src, uint32_t bytesPerPixel, int32_t sou
 
 }  // namespace
 
+// Addresses only: initialised when the program is loaded, so no code of this
+// file runs before ProcessorHasAvx() has been asked.
 const VectorRoutines AvxRoutines = {
     4, SumRows, BytesToDoubles, GreyRowToDoubles, HorizontalFourRows, HorizontalColourRow,
 };

@@ -308,19 +308,13 @@ bool TakeInGreyRow(const uint8_t* row, const uint8_t* other, int32_t width, int3
     return grey;
 }
 
-void MarkChangedBlocks(const uint8_t* row, const uint8_t* other, size_t bytes, size_t blockBytes, int32_t* mark,
-                       int32_t rowIndex)
+void MarkChangedBlocks(const uint8_t* row, const uint8_t* other, size_t bytes, int32_t* mark, int32_t rowIndex)
 {
-    size_t block = 0;
-    size_t at = 0;
-    for (; at + blockBytes <= bytes; at += blockBytes, ++block) {
-        __m128i differ = _mm_setzero_si128();
-        for (size_t j = 0; j < blockBytes; j += 16) {
-            __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + at + j));
-            __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(other + at + j));
-            differ = _mm_or_si128(differ, _mm_xor_si128(a, b));
-        }
-        if (_mm_movemask_epi8(_mm_cmpeq_epi8(differ, _mm_setzero_si128())) != 0xFFFF) mark[block] = rowIndex;
+    size_t block = 0, at = 0;
+    for (; at + 16 <= bytes; at += 16, ++block) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + at));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(other + at));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)) != 0xFFFF) mark[block] = rowIndex;
     }
     for (; at < bytes; ++at)
         if (row[at] != other[at]) {
@@ -354,10 +348,4 @@ void AccumulateRow(double* acc, const double* row, double weight, size_t n)
     for (; i + 2 <= n; i += 2)
         _mm_storeu_pd(acc + i, _mm_add_pd(_mm_loadu_pd(acc + i), _mm_mul_pd(w, _mm_loadu_pd(row + i))));
     for (; i < n; ++i) acc[i] += weight * row[i];
-}
-
-void PrefetchBytes(const void* bytes, size_t n)
-{
-    const char* from = static_cast<const char*>(bytes);
-    for (size_t b = 0; b < n; b += 64) _mm_prefetch(from + b, _MM_HINT_T0);
 }

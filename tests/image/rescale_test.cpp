@@ -6,12 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <random>
 #include <vector>
 
 #include "image/packed_dib.h"
+#include "image/cpu_features.h"
 #include "image/filter_passes.h"
 #include "image/filter_windows.h"
 #include "image/resize_kernels.h"
@@ -499,6 +501,16 @@ TEST(RescaleDib, RefusedInputs)
     EXPECT_EQ(RescaleDib(source, 4, 4, 0, std::nan("")), nullptr);
     EXPECT_EQ(RescaleDib(nullptr, 4, 4, 0, 1.0), nullptr);
     EXPECT_EQ(LockCount(source), 0u);
+    {
+        // A blur so large that a pass's scale is infinite, or its support
+        // infinity times the point kernel's 0: no windows can be made.
+        GlobalMemoryWatch watch;
+        for (int filter : {1, 13}) {
+            EXPECT_EQ(RescaleDib(source, 4, 4, filter, 1e308), nullptr) << filter;
+            EXPECT_EQ(RescaleRowsOf(source, 4, 4, filter, 1e308, nullptr), nullptr) << filter;
+        }
+        EXPECT_EQ(watch.liveBlocks(), 0u);
+    }
     EXPECT_EQ(RescaleRowsOf(source, -1, 4, 0, 1.0, nullptr), nullptr);
     EXPECT_EQ(RescaleRowsOf(source, 4, 4, 0, std::nan(""), nullptr), nullptr);
     {
@@ -540,6 +552,17 @@ const OracleCase OracleSizes[] = {
     {96, 64, 24, 16},   // 4:1 with room for flat windows
     {40, 100, 10, 47},  // an irregular reduction: more weight sets than tables
 };
+
+TEST(CpuFeatures, AvxCheckAgreesWithTheCompilers)
+{
+    // The hand-written CPUID and XGETBV check (it must build with MSVC too)
+    // against GCC's own, which asks the same of processor and system.
+#if defined(__GNUC__)
+    __builtin_cpu_init();
+    EXPECT_EQ(ProcessorHasAvx(), __builtin_cpu_supports("avx") != 0);
+#endif
+    std::printf("256-bit routines %s\n", ProcessorHasAvx() ? "in use" : "not available: only SSE2 is tested");
+}
 
 // Runs a test body with and without the 256-bit vector sums.
 class WideVectors {
@@ -621,28 +644,50 @@ TEST_P(GreyAgainstOracle, GreyPicturesAndLongRows)
 
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutWideVectors, GreyAgainstOracle, testing::Bool());
 
-TEST(RescaleAgainstOracleWide, RowAtATimeWhenWindowsAreTooTallToKeep)
+// Sets one of the rescaler's memory limits for the length of a scope.
+class ScopedLimit {
+public:
+    ScopedLimit(uint64_t& limit, uint64_t value) : limit_(limit), saved_(limit) { limit = value; }
+    ~ScopedLimit() { limit_ = saved_; }
+    ScopedLimit(const ScopedLimit&) = delete;
+    ScopedLimit& operator=(const ScopedLimit&) = delete;
+
+private:
+    uint64_t& limit_;
+    uint64_t saved_;
+};
+
+TEST(RescaleAgainstOracleWide, WorkingMemoryLimits)
 {
-    uint64_t saved = FilterRowCacheLimit;
-    FilterRowCacheLimit = 0;
-    for (uint32_t bits : {8u, 24u, 32u})
-        for (int content = 0; content < 2; ++content) {
-            HGLOBAL source = content ? GreyPicture(45, 41, 77) : RandomPicture(45, 41, bits, 78);
-            for (int filter : {0, 3, 13, 15}) {
-                HGLOBAL fast = RescaleDib(source, 11, 10, filter, 1.0);
-                HGLOBAL plain = OracleRescaleDib(source, 11, 10, filter, 1.0);
-                EXPECT_TRUE(SameBlockBytes(fast, plain)) << bits << " filter " << filter;
-                GlobalFree(fast);
-                GlobalFree(plain);
-                fast = RescaleDib(source, 70, 90, filter, 1.0);
-                plain = OracleRescaleDib(source, 70, 90, filter, 1.0);
-                EXPECT_TRUE(SameBlockBytes(fast, plain)) << bits << " filter " << filter << " enlarged";
-                GlobalFree(fast);
-                GlobalFree(plain);
+    // Windows too tall to keep converted (one accumulator row), windows too
+    // many to keep (each computed when its output is reached), and both.
+    const struct {
+        uint64_t rowCache, windows;
+    } limits[] = {{0, FilterWindowMemoryLimit}, {FilterRowCacheLimit, 0}, {0, 0}};
+    const int32_t sizes[][2] = {{11, 10}, {70, 90}, {90, 20}};
+    for (const auto& limit : limits) {
+        ScopedLimit rows(FilterRowCacheLimit, limit.rowCache);
+        ScopedLimit windows(FilterWindowMemoryLimit, limit.windows);
+        for (uint32_t bits : {8u, 24u, 32u})
+            for (int content = 0; content < 2; ++content) {
+                HGLOBAL source = content ? GreyPicture(45, 41, 77) : RandomPicture(45, 41, bits, 78);
+                for (int filter : {0, 3, 13, 15})
+                    for (const auto& size : sizes) {
+                        HGLOBAL fast = RescaleDib(source, size[0], size[1], filter, 1.0);
+                        HGLOBAL plain = OracleRescaleDib(source, size[0], size[1], filter, 1.0);
+                        EXPECT_TRUE(SameBlockBytes(plain, fast))
+                            << "limits " << limit.rowCache << ", " << limit.windows << ": " << bits << " bits, filter "
+                            << filter << ", " << size[0] << "x" << size[1];
+                        GlobalFree(fast);
+                        GlobalFree(plain);
+                    }
+                GlobalFree(source);
             }
-            GlobalFree(source);
-        }
-    FilterRowCacheLimit = saved;
+    }
+    // So a rescale's working memory does not grow with its windows: 8192 x
+    // 8192 with blur 1000 (Lanczos-3, 6003 pixels a window) once needed about
+    // 786 MB of windows.
+    EXPECT_LT(FilterWorkspaceBytes(8192, 8192, 8192, 8192, 24, 6003), 2u << 20);
 }
 
 TEST(RescaleAgainstOracleWide, UnusualBlurs)
