@@ -30,7 +30,9 @@ size_t FrameCache::keptBytes() const
 {
     size_t bytes = rescale_.keptBytes();
     for (const auto& kept : recentFirst_)
-        if (kept) bytes += sizeof *kept + kept->layers.keptBytes() + kept->surface.keptBytes();
+        if (kept)
+            bytes += sizeof *kept + kept->layers.keptBytes() + kept->surface.keptBytes() +
+                     kept->numberBox.keptBytes();
     return bytes;
 }
 

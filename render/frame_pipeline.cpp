@@ -39,16 +39,17 @@ bool SurfaceSizeFor(const RECT* rect, int32_t* width, int32_t* height)
 }
 
 // Lays the frame from the kept layers where they are known and paints the
-// rest with GDI, in the painter's order. When the frame's brushes, pens or
-// font cannot all be made, every layer is painted with GDI on a zeroed
-// surface instead, as the painter does on a fresh one.
+// rest with GDI, in the painter's order. Without kept layers (null: the
+// frame's brushes, pens or font cannot all be made, or there is no memory
+// for them) every layer is painted with GDI on a zeroed surface, as the
+// painter does on a fresh one, so the frame is the painter's frame.
 int PaintLayers(RenderTarget* target, KeptLayers* kept, int32_t* number, int32_t* angle, int32_t step,
                 int32_t resetNumber)
 {
     HDC dc = target->memoryDc;
     const RECT* rect = &target->rect;
     auto* pixels = static_cast<uint8_t*>(target->pixels);
-    if (!kept || !LeaderObjectsCanBeMade(rect, *angle)) {
+    if (!kept) {
         GdiFlush();
         std::memset(pixels, 0, static_cast<size_t>(rect->bottom) * DibStride(rect->right, 24));
         return PaintLeaderFrame(dc, rect, number, angle, step, resetNumber);
@@ -86,16 +87,75 @@ HGLOBAL InFormat(HGLOBAL frame, FrameFormat format)
     return frame;
 }
 
+// The layers when they may be laid from kept pixels: only while the frame's
+// brushes, pens and font can all be made.
+KeptLayers* LayersToLay(KeptFrameSize* kept, const RECT* rect, int32_t angle)
+{
+    return kept && LeaderObjectsCanBeMade(rect, angle) ? &kept->layers : nullptr;
+}
+
+// Copies the box's rows from the kept surface into the number's picture, or
+// back. Both are bottom-up; the box counts from the top of the surface.
+void CopyNumberBox(const KeptSurface& surface, const KeptSurface& picture, const RECT& box, bool intoPicture)
+{
+    const LONG surfaceHeight = surface.header()->biHeight;
+    const size_t surfaceStride = DibStride(surface.header()->biWidth, 24);
+    const size_t pictureStride = DibStride(box.right - box.left, 24);
+    const size_t rowBytes = static_cast<size_t>(box.right - box.left) * 3;
+    for (LONG y = box.top; y < box.bottom; ++y) {
+        uint8_t* inSurface = surface.pixels() + static_cast<size_t>(surfaceHeight - 1 - y) * surfaceStride +
+                             static_cast<size_t>(box.left) * 3;
+        uint8_t* inPicture = picture.pixels() + static_cast<size_t>(box.bottom - 1 - y) * pictureStride;
+        if (intoPicture)
+            std::memcpy(inPicture, inSurface, rowBytes);
+        else
+            std::memcpy(inSurface, inPicture, rowBytes);
+    }
+}
+
+// Paints the kept route's frame on the kept surface. Once every layer but the
+// number is kept and the number's box is known, the frame's DC and DIB
+// section are made on the number's picture alone: the backdrop is laid on the
+// surface, the box's part of it copied into the picture, the number drawn
+// there by GDI at the surface's coordinates (moved by the viewport origin, so
+// the text is placed exactly as on the surface) and copied back, then the
+// overlay laid. GDI's view of a mapping is new in every frame and each page
+// it first writes costs a fault, so it is kept to the box's pages. False when
+// the frame's DC or section cannot be made; the counter has not moved then.
+bool PaintOnKeptSurface(KeptFrameSize* kept, int32_t* number, int32_t* angle, int32_t step, int32_t resetNumber,
+                        int32_t* more)
+{
+    const RECT surfaceRect = {0, 0, kept->surface.header()->biWidth, kept->surface.header()->biHeight};
+    KeptLayers* layers = LayersToLay(kept, &surfaceRect, *angle);
+    const ByteRuns* backdrop = layers ? layers->backdrop(*angle) : nullptr;
+    const ByteRuns* overlay = backdrop ? layers->overlay() : nullptr;
+    const RECT* box = overlay ? layers->numberBox(*number) : nullptr;
+    RenderTarget target;
+    if (box && kept->numberBox.shape(box->right - box->left, box->bottom - box->top)) {
+        if (!CreateRenderTargetOn(kept->numberBox, &target)) return false;
+        StampRuns(kept->surface.pixels(), *backdrop);
+        CopyNumberBox(kept->surface, kept->numberBox, *box, true);
+        SetViewportOrgEx(target.memoryDc, -box->left, -box->top, nullptr);
+        PaintLeaderNumber(target.memoryDc, &surfaceRect, *number);
+        FinishRenderTarget(&target, 0);
+        CopyNumberBox(kept->surface, kept->numberBox, *box, false);
+        StampRuns(kept->surface.pixels(), *overlay);
+        *more = StepLeaderCounter(number, angle, step, resetNumber);
+        return true;
+    }
+    if (!CreateRenderTargetOn(kept->surface, &target)) return false;
+    *more = PaintLayers(&target, layers, number, angle, step, resetNumber);
+    FinishRenderTarget(&target, 0);
+    return true;
+}
+
 // The kept route: the surface's memory, its layers and the rescaler's
-// working memory stay from frame to frame; the DC and the DIB section on the
+// working memory stay from frame to frame; the DC and the DIB section on a
 // kept mapping are made and released within the call.
 HGLOBAL RenderOnKeptSurface(KeptFrameSize* kept, int32_t* number, int32_t* angle, int32_t step,
                             int32_t resetNumber, FrameFormat format, int32_t* more)
 {
-    RenderTarget target;
-    if (!CreateRenderTargetOn(kept->surface, &target)) return nullptr;
-    *more = PaintLayers(&target, &kept->layers, number, angle, step, resetNumber);
-    FinishRenderTarget(&target, 0);
+    if (!PaintOnKeptSurface(kept, number, angle, step, resetNumber, more)) return nullptr;
 
     // Straight from the kept surface: the frame is the first global block.
     const BITMAPINFOHEADER* header = kept->surface.header();
@@ -114,7 +174,7 @@ int PaintRenderTargetBy(FrameRoute route, RenderTarget* target, int32_t* number,
     if (route == FrameRoute::Plain)
         return PaintLeaderFrame(target->memoryDc, &target->rect, number, angle, step, resetNumber);
     KeptFrameSize* kept = KeptFrames().use(target->rect.right, target->rect.bottom);
-    return PaintLayers(target, kept ? &kept->layers : nullptr, number, angle, step, resetNumber);
+    return PaintLayers(target, LayersToLay(kept, &target->rect, *angle), number, angle, step, resetNumber);
 }
 
 HGLOBAL RenderLeaderFrameBy(FrameRoute route, const RECT* rect, int32_t* number, int32_t* angle,
@@ -127,7 +187,7 @@ HGLOBAL RenderLeaderFrameBy(FrameRoute route, const RECT* rect, int32_t* number,
     if (route == FrameRoute::Kept && KeptSurface::Fits(width, height)) {
         // Memory for the size that cannot be had is a surface that cannot be made.
         KeptFrameSize* kept = KeptFrames().use(width, height);
-        if (!kept || !kept->surface.make(width, height)) return nullptr;
+        if (!kept || !kept->surface.shape(width, height)) return nullptr;
         return RenderOnKeptSurface(kept, number, angle, step, resetNumber, format, more);
     }
 

@@ -1,6 +1,7 @@
 // Learning, keeping and writing the leader's opaque layers.
 #include "render/kept_layers.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -25,11 +26,17 @@ size_t SurfaceBytes(int32_t width, int32_t height)
     return static_cast<size_t>(height) * DibStride(width, 24);
 }
 
-// Draws the overlay on a fresh surface filled with `fill`, then lets `use`
-// read the pixels. False when something cannot be made or `use` runs out of
-// memory; the surface is released on every path.
-template <typename Use>
-bool DrawOverlayOn(int32_t width, int32_t height, uint8_t fill, Use use)
+bool SideCanBeLearnt(int32_t width, int32_t height)
+{
+    return width > 0 && height > 0 && width <= KeptLayers::MaxSide && height <= KeptLayers::MaxSide;
+}
+
+// Paints a layer with `paint` (false when an object of it could not be made)
+// on a fresh surface filled with `fill`, then lets `use` read the pixels.
+// False when something cannot be made or `use` runs out of memory; the
+// surface is released on every path.
+template <typename Paint, typename Use>
+bool DrawLayerOn(int32_t width, int32_t height, uint8_t fill, Paint paint, Use use)
 {
     DibCanvas canvas(Rgb24Header(width, height));
     if (!canvas) return false;
@@ -37,7 +44,7 @@ bool DrawOverlayOn(int32_t width, int32_t height, uint8_t fill, Use use)
     std::memset(canvas.bits(), fill, SurfaceBytes(width, height));
     SetMapMode(canvas.dc(), MM_TEXT);
     RECT rect = {0, 0, width, height};
-    if (!PaintLeaderOverlay(canvas.dc(), &rect)) return false;
+    if (!paint(canvas.dc(), &rect)) return false;
     GdiFlush();
     try {
         use(static_cast<const uint8_t*>(canvas.bits()));
@@ -80,13 +87,13 @@ void StampRuns(uint8_t* pixels, const ByteRuns& runs)
 bool FindLeaderOverlay(int32_t width, int32_t height, ByteRuns* runs)
 {
     runs->clear();
-    if (width <= 0 || height <= 0 || width > KeptLayers::MaxSide || height > KeptLayers::MaxSide) return false;
+    if (!SideCanBeLearnt(width, height)) return false;
     const size_t bytes = SurfaceBytes(width, height);
     std::vector<uint8_t> first;
-    bool ok = DrawOverlayOn(width, height, FirstFill, [&](const uint8_t* pixels) {
+    bool ok = DrawLayerOn(width, height, FirstFill, PaintLeaderOverlay, [&](const uint8_t* pixels) {
         first.assign(pixels, pixels + bytes);
     });
-    ok = ok && DrawOverlayOn(width, height, SecondFill, [&](const uint8_t* second) {
+    ok = ok && DrawLayerOn(width, height, SecondFill, PaintLeaderOverlay, [&](const uint8_t* second) {
         for (size_t i = 0; i < bytes;) {
             if (first[i] != second[i]) {
                 ++i;
@@ -100,6 +107,41 @@ bool FindLeaderOverlay(int32_t width, int32_t height, ByteRuns* runs)
     });
     if (!ok) runs->clear();
     return ok;
+}
+
+bool FindNumberBox(int32_t width, int32_t height, int32_t number, RECT* box)
+{
+    if (!SideCanBeLearnt(width, height)) return false;
+    SetRect(box, width, height, 0, 0);
+    const size_t stride = DibStride(width, 24);
+    auto paintNumber = [number](HDC dc, const RECT* rect) {
+        PaintLeaderNumber(dc, rect, number);
+        return true;
+    };
+    for (uint8_t fill : {FirstFill, SecondFill}) {
+        const bool drawn = DrawLayerOn(width, height, fill, paintNumber, [&](const uint8_t* pixels) {
+            for (int32_t row = 0; row < height; ++row) {
+                // Rows are bottom-up; the box counts from the top.
+                const uint8_t* bytes = pixels + static_cast<size_t>(height - 1 - row) * stride;
+                const size_t rowBytes = static_cast<size_t>(width) * 3;
+                const size_t first = bytes[0] == fill ? EndOfRun(bytes, 0, rowBytes) : 0;
+                if (first == rowBytes) continue;
+                size_t last = rowBytes - 1;
+                while (bytes[last] == fill) --last;
+                box->left = std::min<LONG>(box->left, static_cast<LONG>(first / 3));
+                box->right = std::max<LONG>(box->right, static_cast<LONG>(last / 3 + 1));
+                box->top = std::min<LONG>(box->top, row);
+                box->bottom = std::max<LONG>(box->bottom, row + 1);
+            }
+        });
+        if (!drawn) return false;
+    }
+    if (IsRectEmpty(box)) return false;
+    // A pixel more all round, within the surface.
+    InflateRect(box, 1, 1);
+    const RECT surface = {0, 0, width, height};
+    IntersectRect(box, box, &surface);
+    return true;
 }
 
 const ByteRuns* KeptLayers::backdrop(int32_t angle) const
@@ -146,9 +188,24 @@ const ByteRuns* KeptLayers::overlay()
     return overlayState_ == Overlay::Found ? &overlay_ : nullptr;
 }
 
+const RECT* KeptLayers::numberBox(int32_t number)
+{
+    for (const NumberBox& kept : numberBoxes_)
+        if (kept.number == number) return kept.found ? &kept.box : nullptr;
+    if (numberBoxes_.size() >= MaxNumberBoxes) return nullptr;
+    try {
+        NumberBox learnt = {number, false, {}};
+        learnt.found = FindNumberBox(width_, height_, number, &learnt.box);
+        numberBoxes_.push_back(learnt);
+        return learnt.found ? &numberBoxes_.back().box : nullptr;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
 size_t KeptLayers::keptBytes() const
 {
-    size_t bytes = overlay_.capacity() * sizeof(ByteRun);
+    size_t bytes = overlay_.capacity() * sizeof(ByteRun) + numberBoxes_.capacity() * sizeof(NumberBox);
     for (const ByteRuns& runs : backdrops_) bytes += runs.capacity() * sizeof(ByteRun);
     return bytes;
 }

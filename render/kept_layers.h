@@ -3,7 +3,10 @@
 // the rings and crosshair only on the size. Neither is antialiased, so their
 // final bytes can be learnt from GDI once and written straight into each
 // frame's pixel memory, leaving only the number to draw (the wide-pen rings
-// and the large pie are nearly all of a frame's GDI time).
+// and the large pie are nearly all of a frame's GDI time). The number is
+// drawn by GDI on every frame, over what lies beneath it; what is kept of it
+// is only the box its text can change, so that it can be drawn in a small
+// picture of that box instead of on the whole surface.
 #pragma once
 
 #include <windows.h>
@@ -54,15 +57,27 @@ public:
     // looked for again at this size while the layers are kept.
     const ByteRuns* overlay();
 
+    // The box of the surface that the number's text can change (see
+    // FindNumberBox), found on first use; null when it cannot be found, which
+    // is remembered for the number, or when this many numbers are kept.
+    static constexpr size_t MaxNumberBoxes = 16;
+    const RECT* numberBox(int32_t number);
+
     // Heap bytes held by the learnt runs.
     size_t keptBytes() const;
 
 private:
     enum class Overlay { NotTried, Found, CannotBeFound };
+    struct NumberBox {
+        int32_t number;
+        bool found;
+        RECT box;
+    };
 
     int32_t width_, height_;
     Overlay overlayState_ = Overlay::NotTried;
     ByteRuns overlay_;
+    std::vector<NumberBox> numberBoxes_;
     std::array<ByteRuns, MaxAngle + 1> backdrops_;  // by angle; empty: not learnt
     size_t backdropCount_ = 0;
 };
@@ -72,3 +87,11 @@ private:
 // on two surfaces of different uniform bytes: exactly the bytes equal in both
 // are theirs. False (runs empty) when a surface or pen could not be made.
 bool FindLeaderOverlay(int32_t width, int32_t height, ByteRuns* runs);
+
+// Finds the box that the number's text can change on a width x height
+// surface: every pixel it gives another value on a black and on a white
+// surface, and one pixel more all round, within the surface. The leader's
+// backdrops are greys between the two, over which the same coverage changes
+// no pixel that it leaves alone on black. False when a surface cannot be made
+// or the text changes nothing.
+bool FindNumberBox(int32_t width, int32_t height, int32_t number, RECT* box);

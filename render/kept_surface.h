@@ -1,9 +1,10 @@
-// The frame pipeline's kept 4x surface: its pixels live in a page-file
-// mapping laid out as a packed DIB (header at 0, rows at 40) that the plug-in
-// keeps mapped. Each frame makes its DIB section on the mapping and releases
-// it within the call; the plug-in writes the kept layers and reads the
-// painted pixels through its own view, whose pages stay faulted in from frame
-// to frame instead of being allocated, touched and freed for every frame.
+// A 24-bit picture the frame pipeline keeps between frames: its pixels live in
+// a page-file mapping laid out as a packed DIB (header at 0, rows at 40) that
+// the plug-in keeps mapped. Each frame makes its DIB section on the mapping
+// and releases it within the call; the plug-in writes and reads the pixels
+// through its own view, whose pages stay in from frame to frame instead of
+// being allocated, touched and freed for every frame. The 4x surface is one;
+// the box in which the number is drawn is another.
 #pragma once
 
 #include <windows.h>
@@ -18,16 +19,17 @@ public:
     // Where the rows begin in the mapping: right behind the header (a 24-bit
     // picture has no colour table).
     static constexpr DWORD PixelOffset = sizeof(BITMAPINFOHEADER);
-    // Only surfaces up to the largest one the dialog asks for (a 256 x 256
-    // frame: 1024 x 1024 x 3 bytes) are kept; larger ones are made per frame.
+    // Only pictures up to the largest surface the dialog asks for (a 256 x
+    // 256 frame's: 1024 x 1024 x 3 bytes) are kept; larger ones are made per frame.
     static constexpr uint64_t MaxPixelBytes = 1024ull * 1024ull * 3ull;
 
-    // True when a width x height 24-bit surface is small enough to keep.
+    // True when a width x height 24-bit picture is small enough to keep.
     static bool Fits(int32_t width, int32_t height);
 
-    // Maps a zeroed width x height surface with its header written, unless it
-    // is mapped already; false (holding nothing) when it cannot be made.
-    bool make(int32_t width, int32_t height);
+    // Makes this a width x height picture: maps zeroed room for it unless the
+    // mapping has that much already, and writes its header. False (holding
+    // nothing) when it does not fit or cannot be mapped.
+    bool shape(int32_t width, int32_t height);
     void release();
 
     explicit operator bool() const { return static_cast<bool>(view_); }
@@ -36,10 +38,11 @@ public:
     uint8_t* pixels() const { return static_cast<uint8_t*>(view_.get()) + PixelOffset; }
     size_t pixelBytes() const { return pixelBytes_; }
     // What the mapping holds, header included; 0 when nothing is mapped.
-    size_t keptBytes() const { return view_ ? PixelOffset + pixelBytes_ : 0; }
+    size_t keptBytes() const { return view_ ? mappedBytes_ : 0; }
 
 private:
     FileMapping mapping_;
     MappedView view_;
+    size_t mappedBytes_ = 0;
     size_t pixelBytes_ = 0;
 };
