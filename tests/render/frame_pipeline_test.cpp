@@ -106,6 +106,7 @@ enum class Fault {
     BlockAlloc,        // the fresh surface's block
     BlockLock,
     GdiCreation,       // every GDI object and DC
+    GdiCreationOnceLearnt,  // the same once the size's layers and number box are kept
     Mapping,           // the kept surface's mapping
     View,              // its view
     ZeroWidth,         // rectangles that are no surface
@@ -120,10 +121,18 @@ struct SurfaceFaultCase {
     Fault fault;
 };
 
-void PrintTo(const SurfaceFaultCase& c, std::ostream* os)
+const char* FaultName(Fault fault)
 {
-    *os << RouteName(c.route) << ", fault " << static_cast<int>(c.fault);
+    static const char* const names[] = {"BlockAlloc",     "BlockLock",
+                                        "GdiCreation",    "GdiCreationOnceLearnt",
+                                        "Mapping",        "View",
+                                        "ZeroWidth",      "NegativeHeight",
+                                        "WidthWrapsWhenFourTimes", "HeightWrapsWhenFourTimes",
+                                        "WidthOverflows"};
+    return names[static_cast<int>(fault)];
 }
+
+void PrintTo(const SurfaceFaultCase& c, std::ostream* os) { *os << RouteName(c.route) << ", " << FaultName(c.fault); }
 
 class SurfaceCannotBeMade : public ::testing::TestWithParam<SurfaceFaultCase> {};
 
@@ -131,14 +140,21 @@ TEST_P(SurfaceCannotBeMade, NullMoreOneCounterUnchangedNothingLeft)
 {
     const SurfaceFaultCase c = GetParam();
     ReleaseKeptFrameMemory();
+    RECT rect = {0, 0, 64, 64};
+    for (int learn = 0; c.fault == Fault::GdiCreationOnceLearnt && learn < 2; ++learn) {
+        int32_t number = 2, angle = 60;
+        Frame f;
+        f.block = RenderLeaderFrameBy(c.route, &rect, &number, &angle, LeaderSweepStep, 9, FrameFormat::TrueColour,
+                                      &f.more);
+    }
     GlobalMemoryWatch memory;
     GdiObjectWatch gdi;
     FileMappingWatch mappings;
-    RECT rect = {0, 0, 64, 64};
     switch (c.fault) {
     case Fault::BlockAlloc: memory.failAlloc(1); break;
     case Fault::BlockLock: memory.failLock(1); break;
-    case Fault::GdiCreation: gdi.failCreation(true); break;
+    case Fault::GdiCreation:
+    case Fault::GdiCreationOnceLearnt: gdi.failCreation(true); break;
     case Fault::Mapping: mappings.failMapping(1); break;
     case Fault::View: mappings.failView(1); break;
     case Fault::ZeroWidth: rect.right = 0; break;
@@ -168,8 +184,10 @@ std::vector<SurfaceFaultCase> SurfaceFaults()
     std::vector<SurfaceFaultCase> cases;
     for (FrameRoute route : AllRoutes) {
         const bool kept = route == FrameRoute::Kept;
-        for (Fault fault : {Fault::BlockAlloc, Fault::BlockLock, Fault::Mapping, Fault::View})
-            if ((fault == Fault::Mapping || fault == Fault::View) == kept) cases.push_back({route, fault});
+        // What only one kind of route makes: a block, or kept memory.
+        for (Fault fault : {Fault::BlockAlloc, Fault::BlockLock, Fault::Mapping, Fault::View, Fault::GdiCreationOnceLearnt})
+            if ((fault == Fault::Mapping || fault == Fault::View || fault == Fault::GdiCreationOnceLearnt) == kept)
+                cases.push_back({route, fault});
         for (Fault fault : {Fault::GdiCreation, Fault::ZeroWidth, Fault::NegativeHeight,
                             Fault::WidthWrapsWhenFourTimes, Fault::HeightWrapsWhenFourTimes, Fault::WidthOverflows})
             cases.push_back({route, fault});
@@ -180,12 +198,7 @@ std::vector<SurfaceFaultCase> SurfaceFaults()
 std::string SurfaceFaultName(const ::testing::TestParamInfo<SurfaceFaultCase>& info)
 {
     static const char* const routes[] = {"Plain", "FreshSurface", "Kept"};
-    static const char* const faults[] = {"BlockAlloc",     "BlockLock",
-                                         "GdiCreation",    "Mapping",
-                                         "View",           "ZeroWidth",
-                                         "NegativeHeight", "WidthWrapsWhenFourTimes",
-                                         "HeightWrapsWhenFourTimes", "WidthOverflows"};
-    return std::string(routes[static_cast<int>(info.param.route)]) + "_" + faults[static_cast<int>(info.param.fault)];
+    return std::string(routes[static_cast<int>(info.param.route)]) + "_" + FaultName(info.param.fault);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, SurfaceCannotBeMade, ::testing::ValuesIn(SurfaceFaults()), SurfaceFaultName);
