@@ -31,11 +31,17 @@ private:
     std::vector<uint8_t> bytes_;
 };
 
+// How GIF frames after the first are stored: as the rectangle that changed
+// since the frame before (drawn over it), or each as a whole image.
+enum class GifFrames { Changes, Whole };
+
 // GIF89a: the document's palette as the global colour table, a looping
 // (NETSCAPE2.0) extension, the comment as a comment extension, then every
 // frame with its delay in hundredths of a second and LZW-coded pixels.
-// The document must be a palette document.
-bool WriteGif(const AnimationDocument& document, ByteSink& sink);
+// Decoded, every frame shows exactly the document's frame whichever way the
+// frames are stored. The document must be a palette document.
+bool WriteGif(const AnimationDocument& document, ByteSink& sink,
+              GifFrames frames = GifFrames::Changes);
 
 // LZW data of one GIF image: the minimum code size byte, the sub-blocks and
 // the block terminator.

@@ -2,9 +2,11 @@
 #include "host/dialog_autopilot.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "host/interrupt.h"
 #include "host/output_file.h"
 #include "win/dib_canvas.h"
 
@@ -25,7 +27,7 @@ const char kMessageCaption[] = "Message";
 
 // Control ids of the plug-in's dialog.
 constexpr int kWidthEdit = 101;
-constexpr int kDepthEdit = 102;
+constexpr int kHeightEdit = 102;  // the frame's height (labelled "Depth:")
 constexpr int kStartEdit = 103;
 constexpr int kDelayEdit = 106;
 constexpr int kOkButton = IDOK;
@@ -69,6 +71,20 @@ BOOL CALLBACK LongestStaticText(HWND child, LPARAM param)
         if (lstrlenA(buffer) > static_cast<int>(text->size())) *text = buffer;
     }
     return TRUE;
+}
+
+// The range of an edit, as the dialog keeps it: "minimum,maximum,default" in
+// the window text of its up-down control, whose id is the edit's plus 10000.
+bool ReadRange(HWND dialog, int editId, long& minimum, long& maximum)
+{
+    char text[261] = {};
+    GetDlgItemTextA(dialog, editId + 10000, text, sizeof text);
+    char* end = nullptr;
+    minimum = std::strtol(text, &end, 10);
+    if (end == text || *end != ',') return false;
+    const char* second = end + 1;
+    maximum = std::strtol(second, &end, 10);
+    return end != second;
 }
 
 }  // namespace
@@ -191,8 +207,42 @@ void DialogAutopilot::TakePicture()
     std::fflush(stdout);
 }
 
+void DialogAutopilot::CloseAfterStop()
+{
+    // The plug-in's message boxes first: its dialog ends only when they have.
+    if (AnswerMessageBoxes()) return;
+    // A build refuses its next frame, ends, and then comes back here.
+    if (session_.callbackDepth() > 0) return;
+    for (HWND dialog : ThreadDialogs(kPluginCaption)) {
+        if (IsWindowEnabled(dialog))
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(kCancelButton, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, kCancelButton)));
+    }
+}
+
+// Types value into an edit and says, in one line, when the plug-in will clamp
+// it to its range. Returns the value the plug-in will use.
+int DialogAutopilot::TypeNumber(int editId, const char* option, const DialogNumber& number, int value)
+{
+    SetDlgItemInt(dialog_, editId, static_cast<UINT>(value), TRUE);
+    long minimum = 0, maximum = 0;
+    if (!ReadRange(dialog_, editId, minimum, maximum) || (value >= minimum && value <= maximum))
+        return value;
+    const long used = value < minimum ? minimum : maximum;
+    session_.SayOnStderr(std::string(option) + " " +
+                         (number.text.empty() ? std::to_string(value) : number.text) +
+                         " is outside the plug-in's range " + std::to_string(minimum) + " to " +
+                         std::to_string(maximum) + ": it will use " + std::to_string(used));
+    return static_cast<int>(used);
+}
+
 void DialogAutopilot::Tick()
 {
+    if (InterruptSignal()) {
+        CloseAfterStop();
+        return;
+    }
+    if (!options_.unattended) return;
     if (AnswerMessageBoxes()) return;
     // While a callback runs, the plug-in is inside a command: wait for it.
     if (session_.callbackDepth() > 0) return;
@@ -208,10 +258,14 @@ void DialogAutopilot::Tick()
             return;
         }
         dialog_ = dialogs[0];
-        SetDlgItemInt(dialog_, kWidthEdit, static_cast<UINT>(options_.width), TRUE);
-        SetDlgItemInt(dialog_, kDepthEdit, static_cast<UINT>(options_.height), TRUE);
-        SetDlgItemInt(dialog_, kStartEdit, static_cast<UINT>(options_.startNumber), TRUE);
-        SetDlgItemInt(dialog_, kDelayEdit, static_cast<UINT>(EffectiveDelay(options_)), TRUE);
+        TypeNumber(kWidthEdit, "--width", options_.width, options_.width.value);
+        TypeNumber(kHeightEdit, "--height", options_.height, options_.height.value);
+        TypeNumber(kStartEdit, "--start", options_.startNumber, options_.startNumber.value);
+        const int delay = TypeNumber(kDelayEdit, "--delay", options_.delay, EffectiveDelay(options_));
+        if (options_.paletteImages && delay < 2)
+            session_.SayOnStderr("a GIF delay of " + std::to_string(delay) +
+                                 " hundredth of a second plays at 10 frames a second in common "
+                                 "players and browsers; 2 is the shortest they play as given");
         ticksWaited_ = 0;
         if (options_.picturePath.empty()) {
             PressChosenButton();

@@ -1,7 +1,9 @@
 // Works the plug-in's dialog in an unattended run, from the thread that runs
 // it: a thread timer, served by whichever modal loop is running, finds the
 // dialog, types the settings into its edits and presses a button, and
-// answers every message box the plug-in shows, reporting its text.
+// answers every message box the plug-in shows, reporting its text. In any
+// run, after a stop (Ctrl+C) it answers the plug-in's message boxes and
+// cancels its dialog as soon as no build is running.
 #pragma once
 
 #include <windows.h>
@@ -29,6 +31,8 @@ private:
     bool AnswerMessageBoxes();
     void Press(int id);
     void PressChosenButton();
+    void CloseAfterStop();
+    int TypeNumber(int editId, const char* option, const DialogNumber& number, int value);
     void TakePicture();
 
     const HostOptions& options_;

@@ -4,6 +4,7 @@
 // plug-in delivers as an animated GIF (8-bit frames) or AVI (24-bit frames).
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include "host/dialog_autopilot.h"
 #include "host/host_options.h"
 #include "host/host_session.h"
+#include "host/interrupt.h"
 #include "host/output_file.h"
 #include "plugin/host_records.h"
 
@@ -46,6 +48,22 @@ std::string FullPath(const std::string& path)
     DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
     if (length == 0 || length >= MAX_PATH) return path;
     return full;
+}
+
+// The plug-in keeps its settings in its maker's folder under the user's
+// application data, but never creates that folder: the maker's own programs
+// do when they are installed, and this host stands in for them. Without the
+// folder the plug-in forgets its settings, which is worth a word but no more.
+void MakeSettingsFolder()
+{
+    char appData[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
+                                SHGFP_TYPE_CURRENT, appData)))
+        return;  // the plug-in cannot find the folder either
+    const std::string folder = std::string(appData) + "\\Brackwater Studio";
+    if (CreateDirectoryA(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) return;
+    std::fprintf(stderr, "leaderhost: cannot make %s (%s): the plug-in's settings will not be kept\n",
+                 folder.c_str(), SystemErrorText(GetLastError()).c_str());
 }
 
 LONG WINAPI ReportCrash(EXCEPTION_POINTERS* info)
@@ -112,6 +130,8 @@ int Run(const HostOptions& options)
     if (!CheckOutputWritable(outputPath, why))
         return Fail("cannot write " + outputPath + ": " + why);
 
+    MakeSettingsFolder();
+
     HostSession session(options, outputPath, ProgramFolder());
     HostSession::SetCurrent(&session);
     HostContext context = {};
@@ -121,8 +141,10 @@ int Run(const HostOptions& options)
     context.callback = &HostSession::Callback;
     context.outputFlags = options.paletteImages ? HostOutputPaletteImages : 0;
 
+    // The autopilot works the dialog in an unattended run and closes it after
+    // a stop in any run.
     DialogAutopilot autopilot(options, session);
-    if (options.unattended && !autopilot.Start()) {
+    if (!autopilot.Start()) {
         HostSession::SetCurrent(nullptr);
         return Fail("cannot start the timer that works the dialog");
     }
@@ -130,12 +152,22 @@ int Run(const HostOptions& options)
     autopilot.Stop();
     HostSession::SetCurrent(nullptr);
 
+    if (const int stop = InterruptSignal()) {
+        if (!session.mainDocumentWritten()) {
+            session.SayOnStderr("interrupted, so nothing was written");
+            return 128 + stop;
+        }
+    }
     if (options.unattended && !autopilot.sawDialog())
         session.NoteFailure("the plug-in showed no settings dialog");
-    if (session.failed()) return 1;
-    if (options.unattended && options.press == DialogButton::Ok && !session.mainDocumentWritten())
-        return Fail("the plug-in built no animation");
-    if (session.written().empty()) std::fprintf(stderr, "leaderhost: nothing was written\n");
+    if (options.unattended && options.press == DialogButton::Ok && !session.mainDocumentWritten() &&
+        !session.failed())
+        session.NoteFailure("the plug-in built no animation");
+    if (session.failed()) {
+        session.SayOnStderr(session.FailureLine());
+        return 1;
+    }
+    if (session.written().empty()) session.SayOnStderr("nothing was written");
     return 0;
 }
 
@@ -156,9 +188,15 @@ int main(int argc, char** argv)
         std::fputs(HostUsage(), stdout);
         return 0;
     }
+    // Ctrl+C and a closing console stop the run cleanly (without the
+    // handler, the process would just end, leaving a half-written file).
+    InstallInterruptHandler();
+    int status;
     try {
-        return Run(options);
+        status = Run(options);
     } catch (const std::exception& e) {
-        return Fail(std::string("internal error: ") + e.what());
+        status = Fail(std::string("internal error: ") + e.what());
     }
+    InterruptibleWorkDone();
+    return status;
 }

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "host/animation_writers.h"
+#include "host/interrupt.h"
 #include "host/output_file.h"
 
 namespace {
@@ -93,23 +94,42 @@ int32_t HostSession::Serve(void* fileObject, int32_t operation, int32_t value, v
 
 void HostSession::NotePluginMessage(const std::string& text)
 {
-    NoteFailure("the plug-in reported: " + text);
+    NoteFailure("the plug-in reported \"" + text + "\"");
 }
 
-void HostSession::NoteFailure(const std::string& text)
+void HostSession::NoteFailure(const std::string& text) { failures_.push_back(text); }
+
+std::string HostSession::FailureLine() const
 {
-    if (progressShown_) {
-        std::fputc('\n', stderr);
-        std::fflush(stderr);
-        progressShown_ = false;
+    std::string line;
+    for (const std::string& failure : failures_) line += (line.empty() ? "" : "; ") + failure;
+    return line;
+}
+
+void HostSession::SayOnStderr(const std::string& text)
+{
+    std::string line = "leaderhost: " + text;
+    // Over an unfinished progress line, so that a terminal shows one line.
+    if (progressWidth_ > 0) {
+        if (line.size() < progressWidth_) line.append(progressWidth_ - line.size(), ' ');
+        line.insert(0, 1, '\r');
+        progressWidth_ = 0;
     }
-    std::fprintf(stderr, "leaderhost: %s\n", text.c_str());
+    std::fprintf(stderr, "%s\n", line.c_str());
     std::fflush(stderr);
-    failures_.push_back(text);
+}
+
+void HostSession::EndProgressLine()
+{
+    if (progressWidth_ == 0) return;
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+    progressWidth_ = 0;
 }
 
 int32_t HostSession::NewDocument(const FileObjectRecord* record, bool test)
 {
+    if (InterruptSignal()) return 0;
     std::string why;
     if (!AnimationDocument::CheckFileObject(record, why)) {
         NoteFailure("refused a new document: " + why);
@@ -124,10 +144,10 @@ int32_t HostSession::NewDocument(const FileObjectRecord* record, bool test)
                                           options_.paletteImages));
     documentRecord_ = record;
     documentIsTest_ = test;
-    // The record carries the starting number times 60; the build then hands
-    // over one more number's worth: (start + 1) x 60 frames.
-    expectedFrames_ = record->frameHint > 0 && record->frameHint % 60 == 0
-                          ? record->frameHint + 60 : 0;
+    // The record carries the starting number times LeaderFramesPerNumber; the
+    // build then hands over one more number's worth: (start + 1) x that many.
+    expectedFrames_ = record->frameHint > 0 && record->frameHint % LeaderFramesPerNumber == 0
+                          ? record->frameHint + LeaderFramesPerNumber : 0;
     framesOffered_ = 0;
     return 1;
 }
@@ -135,17 +155,13 @@ int32_t HostSession::NewDocument(const FileObjectRecord* record, bool test)
 void HostSession::ShowProgress(bool last)
 {
     // One line, rewritten in place; a log file gets every state, which is fine.
-    const char* kind = documentIsTest_ ? "test frame" : "frame";
-    if (expectedFrames_ > 0)
-        std::fprintf(stderr, "\r%s %d of %d", kind, framesOffered_, expectedFrames_);
-    else
-        std::fprintf(stderr, "\r%s %d", kind, framesOffered_);
-    progressShown_ = true;
-    if (last) {
-        std::fputc('\n', stderr);
-        progressShown_ = false;
-    }
+    std::string text = std::string(documentIsTest_ ? "test frame " : "frame ") +
+                       std::to_string(framesOffered_);
+    if (expectedFrames_ > 0) text += " of " + std::to_string(expectedFrames_);
+    std::fprintf(stderr, "\r%s", text.c_str());
+    progressWidth_ = text.size() > progressWidth_ ? text.size() : progressWidth_;
     std::fflush(stderr);
+    if (last) EndProgressLine();
 }
 
 int32_t HostSession::AddImage(void* fileObject, const FrameRecord* frame)
@@ -154,6 +170,8 @@ int32_t HostSession::AddImage(void* fileObject, const FrameRecord* frame)
         NoteFailure("an image arrived for a document that is not open");
         return 0;
     }
+    // A stop ends the build at its next frame.
+    if (InterruptSignal()) return 0;
     ++framesOffered_;
     if (options_.refuseFrame == framesOffered_) {
         NoteFailure("refused image " + std::to_string(framesOffered_) + " as asked (--refuse-frame)");
@@ -191,29 +209,31 @@ int32_t HostSession::Finish(void* fileObject, int32_t success)
         NoteFailure("a document that is not open was finished");
         return 0;
     }
-    if (progressShown_) {
-        std::fputc('\n', stderr);
-        std::fflush(stderr);
-        progressShown_ = false;
-    }
     std::unique_ptr<AnimationDocument> document = std::move(document_);
     documentRecord_ = nullptr;
+    // An interrupted run writes nothing.
+    if (InterruptSignal()) return 0;
     if (documentIsTest_) ++testDocuments_;
 
-    // A failed build still leaves what was received, under a name that says so.
+    // A failed build still leaves what was received, under a name that says
+    // so; its progress line stays open for the line that says what failed.
     const bool incomplete = success == 0;
     const std::string path = PathFor(documentIsTest_, incomplete);
     std::string why;
     bool ok = WriteFileAtomically(
         path,
         [&](ByteSink& sink) {
-            return document->paletteImages() ? WriteGif(*document, sink) : WriteAvi(*document, sink);
+            return document->paletteImages()
+                       ? WriteGif(*document, sink,
+                                  options_.wholeGifFrames ? GifFrames::Whole : GifFrames::Changes)
+                       : WriteAvi(*document, sink);
         },
         why);
     if (!ok) {
         NoteFailure("cannot write " + path + ": " + why);
         return 0;
     }
+    if (!incomplete) EndProgressLine();
     written_.push_back(path);
     std::printf("wrote %s: %s, %u frames of %d x %d\n", path.c_str(),
                 document->paletteImages() ? "animated GIF" : "uncompressed AVI",

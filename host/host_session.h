@@ -22,9 +22,15 @@ public:
 
     int32_t Serve(void* fileObject, int32_t operation, int32_t value, void* data);
 
-    // Reported by the dialog driver: a message the plug-in showed.
+    // Failures are gathered while the plug-in works and said once, at the
+    // end, as one line (FailureLine); a message the plug-in showed is one.
     void NotePluginMessage(const std::string& text);
     void NoteFailure(const std::string& text);
+    std::string FailureLine() const;
+
+    // Says text as one line on stderr, "leaderhost: " first, in place of an
+    // unfinished progress line.
+    void SayOnStderr(const std::string& text);
 
     int callbackDepth() const { return callbackDepth_; }
     int buildsStarted() const { return buildsStarted_; }
@@ -42,6 +48,7 @@ private:
     int32_t ShowHelp(const char* name);
     std::string PathFor(bool test, bool incomplete) const;
     void ShowProgress(bool last);
+    void EndProgressLine();
 
     const HostOptions& options_;
     std::string outputPath_;
@@ -58,7 +65,7 @@ private:
     int helpRequests_ = 0;
     int testDocuments_ = 0;
     bool mainWritten_ = false;
-    bool progressShown_ = false;
+    size_t progressWidth_ = 0;  // characters of an unfinished progress line
     std::vector<std::string> failures_;
     std::vector<std::string> written_;
 };

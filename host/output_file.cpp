@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "host/interrupt.h"
+
 namespace {
 
 class FileSink : public ByteSink {
@@ -96,8 +98,17 @@ bool WriteFileAtomically(const std::string& path, const std::function<bool(ByteS
         DeleteFileA(temporary.c_str());
         return false;
     }
-    if (!MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        why = SystemErrorText(GetLastError());
+    // A stop that came while the bytes were written keeps the older file.
+    bool tried = false;
+    DWORD error = 0;
+    const bool moved = CommitUnlessInterrupted([&] {
+        tried = true;
+        if (MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+        error = GetLastError();
+        return false;
+    });
+    if (!moved) {
+        why = tried ? SystemErrorText(error) : "the run was interrupted";
         DeleteFileA(temporary.c_str());
         return false;
     }

@@ -13,8 +13,9 @@
 bool CheckOutputWritable(const std::string& path, std::string& why);
 
 // Runs encode with a sink onto a temporary file beside path, then renames it
-// to path, replacing an older file. On any failure nothing is left behind
-// and why says what went wrong.
+// to path, replacing an older file, unless the run was interrupted meanwhile.
+// On any failure or interruption nothing is left behind and why says what
+// went wrong.
 bool WriteFileAtomically(const std::string& path, const std::function<bool(ByteSink&)>& encode,
                          std::string& why);
 

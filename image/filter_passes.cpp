@@ -31,7 +31,6 @@ constexpr int32_t NoWeightSet = -1;
 
 constexpr uintptr_t AreaAlignment = 64;
 
-
 uint32_t BytesPerPixel(uint32_t bits) { return bits / 8; }
 
 uint64_t RoundUp(uint64_t n, uint64_t to) { return (n + to - 1) / to * to; }
@@ -170,15 +169,6 @@ public:
         Window window = {0, 0, NoWeightSet, table_.weights};
         window.count = FilterWindow(i, sourceLength_, pass_, filter_, table_.room, &window.start, table_.weights);
         return window;
-    }
-
-    // Output i's source pixels, without touching any window's weights.
-    WindowSpan span(int32_t i) const
-    {
-        if (atOnce_) return {table_.start[i], table_.count[i], 0.0};
-        WindowSpan s = SpanOfWindow(i, sourceLength_, pass_);
-        s.count = std::min(s.count, static_cast<int32_t>(table_.room));
-        return s;
     }
 
 private:
@@ -333,7 +323,7 @@ private:
     FilterWorkspace& w_;
     const bool grey_, compare_;
     const size_t rowBytes_, laneBytes_, lanes_, blocks_, slotDoubles_;
-    int32_t taken_ = INT32_MAX;  // the highest row taken in so far
+    int32_t taken_ = INT32_MAX;  // the topmost row taken in so far (none yet)
 };
 
 bool VerticalWithRowCache(const PictureRows& source, const PictureRows& destination, FilterWorkspace& w,

@@ -22,19 +22,6 @@ __m128i FinishFour(__m256d acc)
     return _mm256_cvttpd_epi32(_mm256_add_pd(acc, _mm256_set1_pd(0.5)));
 }
 
-// Writes value v of lane i: one byte, or the same byte to the three channels
-// of a grey pixel.
-void PutLane(uint8_t* out, size_t i, int spread, uint8_t v)
-{
-    if (spread == 1) {
-        out[i] = v;
-    } else {
-        out[3 * i] = v;
-        out[3 * i + 1] = v;
-        out[3 * i + 2] = v;
-    }
-}
-
 // Sixteen bytes written as sixteen grey pixels (48 bytes).
 void PutSixteenGrey(uint8_t* out, __m128i bytes)
 {
@@ -141,15 +128,28 @@ void SumFourLaneWindows(const double* d, const WindowTable& t, int32_t x, int n,
     }
 }
 
-// Four rows of single-channel pixels side by side, one row per lane.
-void HorizontalFourRows(const uint8_t* const* in, size_t step, int32_t sourceWidth, uint8_t* const* out, int spread,
-                        const WindowTable& t, double* d)
+// The values of sixteen single-channel pixels `step` (1 or 3) bytes apart:
+// the first byte of each, for grey pixels picked from three registers.
+__m128i SixteenValues(const uint8_t* from, size_t step)
 {
-    for (int32_t p = 0; p < sourceWidth; ++p) {
-        const size_t at = static_cast<size_t>(p) * step;
-        __m128i v = _mm_setr_epi32(in[0][at], in[1][at], in[2][at], in[3][at]);
-        _mm256_store_pd(d + 4 * p, _mm256_cvtepi32_pd(v));
-    }
+    const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+    if (step == 1) return b0;
+    const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16));
+    const __m128i b2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 32));
+    const __m128i pick0 = _mm_setr_epi8(0, 3, 6, 9, 12, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m128i pick1 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, 2, 5, 8, 11, 14, -1, -1, -1, -1, -1);
+    const __m128i pick2 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 1, 4, 7, 10, 13);
+    return _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b0, pick0), _mm_shuffle_epi8(b1, pick1)),
+                        _mm_shuffle_epi8(b2, pick2));
+}
+
+// Every output of the table summed over the four lanes per source pixel of
+// d, and its four results written: with bytesPerPixel 0, lane r to the
+// single-channel row out[r] (spread bytes per pixel; a null row is absent),
+// otherwise lanes 0 to bytesPerPixel - 1 to the channels of pixel x of the
+// colour row out[0].
+void SumAndStore(const double* d, const WindowTable& t, uint8_t* const* out, int spread, uint32_t bytesPerPixel)
+{
     for (int32_t x = 0; x < t.outputs;) {
         const int n = x + 4 <= t.outputs ? 4 : 1;
         __m128i results[4];
@@ -157,12 +157,51 @@ void HorizontalFourRows(const uint8_t* const* in, size_t step, int32_t sourceWid
         for (int j = 0; j < n; ++j) {
             alignas(16) int32_t v[4];
             _mm_store_si128(reinterpret_cast<__m128i*>(v), results[j]);
-            for (int row = 0; row < 4; ++row)
-                if (out[row]) PutLane(out[row], x + j, spread, static_cast<uint8_t>(v[row]));
+            const size_t pixel = static_cast<size_t>(x + j);
+            if (bytesPerPixel) {
+                for (uint32_t c = 0; c < bytesPerPixel; ++c) out[0][pixel * bytesPerPixel + c] = static_cast<uint8_t>(v[c]);
+                continue;
+            }
+            for (int row = 0; row < 4; ++row) {
+                if (!out[row]) continue;
+                uint8_t* o = out[row] + pixel * spread;
+                o[0] = static_cast<uint8_t>(v[row]);
+                if (spread == 3) o[1] = o[2] = o[0];
+            }
         }
         x += n;
     }
     _mm256_zeroupper();
+}
+
+// Four rows of single-channel pixels side by side, one row per lane.
+void HorizontalFourRows(const uint8_t* const* in, size_t step, int32_t sourceWidth, uint8_t* const* out, int spread,
+                        const WindowTable& t, double* d)
+{
+    // Sixteen pixels at a time: each row's sixteen values gathered into one
+    // register, then interleaved so that each pixel's four rows lie together.
+    int32_t p = 0;
+    for (; p + 16 <= sourceWidth; p += 16) {
+        __m128i v[4];
+        for (int row = 0; row < 4; ++row) v[row] = SixteenValues(in[row] + static_cast<size_t>(p) * step, step);
+        const __m128i low01 = _mm_unpacklo_epi8(v[0], v[1]), low23 = _mm_unpacklo_epi8(v[2], v[3]);
+        const __m128i high01 = _mm_unpackhi_epi8(v[0], v[1]), high23 = _mm_unpackhi_epi8(v[2], v[3]);
+        const __m128i quads[4] = {_mm_unpacklo_epi16(low01, low23), _mm_unpackhi_epi16(low01, low23),
+                                  _mm_unpacklo_epi16(high01, high23), _mm_unpackhi_epi16(high01, high23)};
+        double* to = d + 4 * static_cast<size_t>(p);
+        for (int q = 0; q < 4; ++q) {
+            _mm256_store_pd(to + 16 * q, _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(quads[q])));
+            _mm256_store_pd(to + 16 * q + 4, _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_srli_si128(quads[q], 4))));
+            _mm256_store_pd(to + 16 * q + 8, _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_srli_si128(quads[q], 8))));
+            _mm256_store_pd(to + 16 * q + 12, _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_srli_si128(quads[q], 12))));
+        }
+    }
+    for (; p < sourceWidth; ++p) {
+        const size_t at = static_cast<size_t>(p) * step;
+        __m128i v = _mm_setr_epi32(in[0][at], in[1][at], in[2][at], in[3][at]);
+        _mm256_store_pd(d + 4 * p, _mm256_cvtepi32_pd(v));
+    }
+    SumAndStore(d, t, out, spread, 0);
 }
 
 // One row of three- or four-channel pixels, one channel per lane (a 24-bit
@@ -197,19 +236,8 @@ void HorizontalColourRow(const uint8_t* src, uint32_t bytesPerPixel, int32_t sou
         __m128i v = _mm_setr_epi32(s[0], s[1], s[2], bytesPerPixel == 4 ? s[3] : 0);
         _mm256_store_pd(d + 4 * p, _mm256_cvtepi32_pd(v));
     }
-    for (int32_t x = 0; x < t.outputs;) {
-        const int n = x + 4 <= t.outputs ? 4 : 1;
-        __m128i results[4];
-        SumFourLaneWindows(d, t, x, n, results);
-        for (int j = 0; j < n; ++j) {
-            alignas(16) int32_t v[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(v), results[j]);
-            uint8_t* o = out + static_cast<size_t>(x + j) * bytesPerPixel;
-            for (uint32_t c = 0; c < bytesPerPixel; ++c) o[c] = static_cast<uint8_t>(v[c]);
-        }
-        x += n;
-    }
-    _mm256_zeroupper();
+    uint8_t* const rows[4] = {out, nullptr, nullptr, nullptr};
+    SumAndStore(d, t, rows, 0, bytesPerPixel);
 }
 
 }  // namespace

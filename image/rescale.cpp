@@ -8,8 +8,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "image/packed_dib.h"
 #include "image/filter_passes.h"
+#include "image/packed_dib.h"
 
 namespace {
 

@@ -22,8 +22,9 @@ HGLOBAL RescaleDibPercent(HGLOBAL source, int32_t horizontalPercent, int32_t ver
 // memory (never a global block or a GDI object). It grows to what the largest
 // call needs, up to its keep limit; a call that needs more takes its memory for
 // the length of the call only. Reducing 1024 x 1024 x 24 bits to 256 x 256
-// keeps about 1.7 MB; the leader's preview sizes need less, so a build and
-// the preview interleaving through one RescaleMemory share one block.
+// keeps about 1.5 MB (0.75 MB of it the intermediate picture); the leader's
+// preview sizes need less, so a build and the preview interleaving through
+// one RescaleMemory share one block.
 class RescaleMemory {
 public:
     static constexpr size_t DefaultKeepLimit = 16u << 20;

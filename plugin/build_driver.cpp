@@ -24,7 +24,7 @@ namespace {
 const char kNewFileFailed[] = "There has been an error creating a new file object";
 const char kAddImageFailed[] = "There has been an error adding an image to the current file object.";
 
-constexpr int32_t kFramesPerNumber = 360 / LeaderSweepStep;
+static_assert(360 / LeaderSweepStep == LeaderFramesPerNumber, "one sweep per number");
 
 void FillFileObjectRecord(FileObjectRecord* record, HWND dialog, int32_t width, int32_t height,
                           int32_t startNumber)
@@ -41,7 +41,7 @@ void FillFileObjectRecord(FileObjectRecord* record, HWND dialog, int32_t width, 
         record->palette[3 * i + 2] = static_cast<uint8_t>(i);
     }
     record->zero796 = 0;
-    record->frameHint = startNumber * kFramesPerNumber;
+    record->frameHint = startNumber * LeaderFramesPerNumber;
 }
 
 // Hands one frame to the host and frees its block; returns the host's answer.
@@ -84,7 +84,7 @@ int RunLeaderBuild(HWND dialog, HostCallback callback, BuildKind kind)
     // The record stays at this address, unchanged, until the finish operation returns.
     FileObjectRecord file;
     const int32_t width = GetRangedItemValue(dialog, IDC_WIDTH);
-    const int32_t height = GetRangedItemValue(dialog, IDC_DEPTH);
+    const int32_t height = GetRangedItemValue(dialog, IDC_HEIGHT);
     const int32_t startNumber = GetRangedItemValue(dialog, IDC_START_NUMBER);
     FillFileObjectRecord(&file, dialog, width, height, startNumber);
     LeaderCounter counter = {startNumber, 360};
@@ -99,20 +99,26 @@ int RunLeaderBuild(HWND dialog, HostCallback callback, BuildKind kind)
     // The whole build in the format the host asked for when it began.
     const FrameFormat format = HostWantsPaletteImages() ? FrameFormat::GreyPalette : FrameFormat::TrueColour;
     int32_t success = 1;
-    int32_t index = 0;
-    int32_t more = 1;
-    int failuresInARow = 0;
-    do {
-        HGLOBAL block = RenderLeaderFrame(&frameRect, &counter.number, &counter.angle,
-                                          LeaderSweepStep, startNumber, format, &more);
-        if (block) {
-            failuresInARow = 0;
-            success = HandOverFrame(dialog, callback, &file, block, index, kind) != 0 ? 1 : 0;
-            ++index;
-        } else if (++failuresInARow >= MaxConsecutiveFrameFailures) {
-            success = 0;  // the pipeline cannot make frames: finish as failed
-        }
-    } while (more == 1 && success != 0);
+    try {
+        int32_t index = 0;
+        int32_t more = 1;
+        int failuresInARow = 0;
+        do {
+            HGLOBAL block = RenderLeaderFrame(&frameRect, &counter.number, &counter.angle,
+                                              LeaderSweepStep, startNumber, format, &more);
+            if (block) {
+                failuresInARow = 0;
+                success = HandOverFrame(dialog, callback, &file, block, index, kind) != 0 ? 1 : 0;
+                ++index;
+            } else if (++failuresInARow >= MaxConsecutiveFrameFailures) {
+                success = 0;  // the pipeline cannot make frames: finish as failed
+            }
+        } while (more == 1 && success != 0);
+    } catch (...) {
+        // Something below failed in a way a null block could not tell (C++
+        // code out of memory, say): the file object is still finished, as failed.
+        success = 0;
+    }
 
     if (kind == BuildKind::Ok) {
         callback(&file, HostOpAddComment, 0, const_cast<char*>(LeaderCreditText));

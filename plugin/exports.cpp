@@ -29,9 +29,13 @@ void PutBoundedText(uint8_t* record, size_t limit, size_t offset, size_t fieldSi
 
 }  // namespace
 
+// Each export catches everything: a C++ exception must never reach the host.
 extern "C" BOOL WINAPI DllEntryPoint(HINSTANCE module, DWORD /*reason*/, LPVOID /*reserved*/)
 {
-    SetPluginModule(module);
+    try {
+        SetPluginModule(module);
+    } catch (...) {
+    }
     return TRUE;
 }
 
@@ -50,20 +54,26 @@ extern "C" int32_t WINAPI PLUGIN17GetPluginParams(PluginInfo* info, int32_t /*un
     uint32_t size = info->size;
     if (size < offsetof(PluginInfo, displayName)) return 1;
 
-    auto* record = reinterpret_cast<uint8_t*>(info);
-    std::memset(record, 0, size);
-    info->size = size;
-    PutBoundedText(record, size, PluginDisplayNameOffset,
-                   PluginNoticeOffset - PluginDisplayNameOffset, kDisplayName);
-    PutBoundedText(record, size, PluginNoticeOffset, size, kNotice);
-    info->version = PluginInterfaceVersion;
+    try {
+        auto* record = reinterpret_cast<uint8_t*>(info);
+        std::memset(record, 0, size);
+        info->size = size;
+        PutBoundedText(record, size, PluginDisplayNameOffset,
+                       PluginNoticeOffset - PluginDisplayNameOffset, kDisplayName);
+        PutBoundedText(record, size, PluginNoticeOffset, size, kNotice);
+        info->version = PluginInterfaceVersion;
+    } catch (...) {
+    }
     return 1;
 }
 
 // Runs the settings dialog modally over the host window; always returns 1.
 extern "C" int32_t WINAPI PLUGIN17DoBuild(HWND hostWindow, HostContext* context, int32_t /*unused*/)
 {
-    RunSettingsDialog(hostWindow, context);
+    try {
+        RunSettingsDialog(hostWindow, context);
+    } catch (...) {
+    }
     if (hostWindow) UpdateWindow(hostWindow);
     return 1;
 }

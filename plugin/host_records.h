@@ -25,6 +25,11 @@ enum HostOperation : int32_t {
     HostOpBuildStarting = 18,
 };
 
+// A build hands over this many frames for each number of the countdown, so
+// (starting number + 1) x this many in all; FileObjectRecord.frameHint is
+// the starting number x this.
+constexpr int32_t LeaderFramesPerNumber = 60;
+
 constexpr size_t PluginDisplayNameOffset = 8;
 constexpr size_t PluginNoticeOffset = 269;
 
@@ -61,7 +66,7 @@ struct FileObjectRecord {
     int32_t height;         // 24
     uint8_t palette[768];   // 28: RgbPalette, the grey ramp
     int32_t zero796;        // 796
-    int32_t frameHint;      // 800: starting number x 60
+    int32_t frameHint;      // 800: starting number x LeaderFramesPerNumber
     uint8_t zero804[265];   // 804
 };
 

@@ -1,5 +1,7 @@
-// Values that live for as long as the module is loaded: its own handle, the
-// host's context of the running dialog and the button skin style.
+// Values that live for as long as the module is loaded, used only on the
+// host's thread: the module's own handle, the host context of the innermost
+// running dialog and the preview's countdown. (The button style is kept
+// with the skin, ui/button_skin.h.)
 #pragma once
 
 #include <windows.h>
@@ -10,7 +12,7 @@
 HINSTANCE PluginModule();
 void SetPluginModule(HINSTANCE module);
 
-// The HostContext of the dialog that is running (null outside one).
+// The HostContext of the innermost running dialog (null outside one).
 const HostContext* CurrentHostContext();
 void SetCurrentHostContext(const HostContext* context);
 

@@ -12,20 +12,10 @@ namespace {
 // Longest window text read from an up-down or an edit, in characters.
 constexpr int kMaxItemText = 260;
 
-struct ItemRange {
-    int32_t minimum = 0;
-    int32_t maximum = 100;
-    int32_t defaultValue = 0;
-};
-
 // A missing up-down, or a caption that does not parse, leaves 0..100.
-ItemRange ReadItemRange(HWND dialog, int editId)
+RangeCaption ReadItemRange(HWND dialog, int editId)
 {
-    char caption[kMaxItemText + 1] = "";
-    GetDlgItemTextA(dialog, editId + RANGE_CONTROL_OFFSET, caption, sizeof caption);
-    ItemRange range;
-    std::sscanf(caption, "%d,%d,%d", &range.minimum, &range.maximum, &range.defaultValue);
-    return range;
+    return ReadRangeCaption(dialog, editId + RANGE_CONTROL_OFFSET, {0, 100, 0});
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -57,9 +47,18 @@ int64_t ParseItemNumber(const char* text, bool isSigned)
 
 }  // namespace
 
+RangeCaption ReadRangeCaption(HWND dialog, int id, RangeCaption start)
+{
+    char caption[kMaxItemText + 1] = "";
+    GetDlgItemTextA(dialog, id, caption, sizeof caption);
+    int minimum = start.minimum, maximum = start.maximum, defaultValue = start.defaultValue;
+    std::sscanf(caption, "%d,%d,%d", &minimum, &maximum, &defaultValue);
+    return {minimum, maximum, defaultValue};
+}
+
 int SetRangedItemValue(HWND dialog, int editId, int32_t value)
 {
-    const ItemRange range = ReadItemRange(dialog, editId);
+    const RangeCaption range = ReadItemRange(dialog, editId);
     int32_t v = value > range.minimum ? value : range.minimum;
     if (!(v < range.maximum)) v = range.maximum;
 
@@ -74,7 +73,7 @@ int SetRangedItemValue(HWND dialog, int editId, int32_t value)
 
 int32_t GetRangedItemValue(HWND dialog, int editId)
 {
-    const ItemRange range = ReadItemRange(dialog, editId);
+    const RangeCaption range = ReadItemRange(dialog, editId);
     const bool isSigned = range.minimum < 0;
 
     char text[kMaxItemText + 1] = "";

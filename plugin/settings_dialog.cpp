@@ -5,7 +5,6 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "plugin/build_driver.h"
@@ -23,7 +22,6 @@ namespace {
 constexpr UINT_PTR kPreviewTimer = 10;
 constexpr UINT kPreviewPeriodMs = 50;
 constexpr int32_t kPreviewResetNumber = 9;
-constexpr int kRangeTextLimit = 260;
 
 const char kInternalError[] = "Internal error";
 const char kHelpFailed[] = "There has been an error accessing the Help for this plugin.";
@@ -31,19 +29,65 @@ const char kHelpDocument[] = "TOVANREL.HTML";
 const char kPaletteDelayRange[] = "1,100,8";
 const char kTrueColourDelayRange[] = "1,1000,80";
 
-// True while an OK or Test build runs. The host's callback may let messages
-// through, so the buttons can be pressed again meanwhile; a nested build or
-// ending the dialog in mid-build would interleave operations on the host's
-// file objects, so those commands are ignored until the build is over.
-bool g_buildRunning = false;
-
-class BuildRunningScope {
+// One running dialog. A host may call PLUGIN17DoBuild again from inside its
+// callback (to show a dialog of its own), so one dialog can run inside
+// another: each has its own busy state, and each puts back, when it ends,
+// the module-wide host context and button style that its start replaced.
+class DialogSession {
 public:
-    BuildRunningScope() { g_buildRunning = true; }
-    ~BuildRunningScope() { g_buildRunning = false; }
-    BuildRunningScope(const BuildRunningScope&) = delete;
-    BuildRunningScope& operator=(const BuildRunningScope&) = delete;
+    DialogSession()
+        : outer_(innermost_), depth_(outer_ ? outer_->depth_ + 1 : 1),
+          replacedContext_(CurrentHostContext()), replacedSkinStyle_(ButtonSkinStyle())
+    {
+        innermost_ = this;
+    }
+    ~DialogSession()
+    {
+        SetCurrentHostContext(replacedContext_);
+        SetButtonSkinStyle(replacedSkinStyle_);
+        innermost_ = outer_;
+    }
+    DialogSession(const DialogSession&) = delete;
+    DialogSession& operator=(const DialogSession&) = delete;
+
+    // The session whose dialog is being created or runs innermost.
+    static DialogSession* Innermost() { return innermost_; }
+    // 1 for the outermost dialog, 2 for one run from inside its callback, ...
+    int depth() const { return depth_; }
+
+    // True while an OK or Test build or a help request runs. The host's
+    // callback may let messages through, so the buttons can be pressed again
+    // meanwhile; a second build or ending the dialog in mid-build would
+    // interleave operations on the host's file objects, so this dialog's
+    // commands are ignored until it is over.
+    bool busy = false;
+
+private:
+    static DialogSession* innermost_;
+    DialogSession* outer_;
+    int depth_;
+    const HostContext* replacedContext_;
+    int32_t replacedSkinStyle_;
 };
+
+DialogSession* DialogSession::innermost_ = nullptr;
+
+class BusyScope {
+public:
+    explicit BusyScope(DialogSession* session) : session_(session) { session_->busy = true; }
+    ~BusyScope() { session_->busy = false; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    DialogSession* session_;
+};
+
+// The session of a dialog, kept in its DWLP_USER slot from its initialisation.
+DialogSession* SessionOf(HWND dialog)
+{
+    return reinterpret_cast<DialogSession*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
 
 // The host callback of the running dialog, or null when there is none: a
 // null HostContext counts as a missing callback and is never read.
@@ -66,26 +110,27 @@ void CentreOnScreen(HWND dialog)
 // setting the position also writes the default into the buddy edit.
 void ApplyRangeCaptions(HWND dialog)
 {
-    const int spins[] = {IDC_WIDTH_SPIN, IDC_DEPTH_SPIN, IDC_START_NUMBER_SPIN, IDC_DELAY_SPIN};
+    // These start values mark a number the text does not give.
+    constexpr RangeCaption kAbsent = {-32767, 32767, -32767};
+    const int spins[] = {IDC_WIDTH_SPIN, IDC_HEIGHT_SPIN, IDC_START_NUMBER_SPIN, IDC_DELAY_SPIN};
     for (int id : spins) {
-        char text[kRangeTextLimit + 1] = "";
-        GetDlgItemTextA(dialog, id, text, sizeof text);
-        // These start values mark a number the text does not give.
-        int minimum = -32767, maximum = 32767, fallback = -32767;
-        std::sscanf(text, "%d,%d,%d", &minimum, &maximum, &fallback);
+        const RangeCaption range = ReadRangeCaption(dialog, id, kAbsent);
         HWND spin = GetDlgItem(dialog, id);
         if (!spin) continue;
-        if (minimum != -32767 && maximum != 32767)
-            SendMessageA(spin, UDM_SETRANGE32, static_cast<WPARAM>(minimum), static_cast<LPARAM>(maximum));
-        if (fallback != -32767) SendMessageA(spin, UDM_SETPOS32, 0, static_cast<LPARAM>(fallback));
+        if (range.minimum != kAbsent.minimum && range.maximum != kAbsent.maximum)
+            SendMessageA(spin, UDM_SETRANGE32, static_cast<WPARAM>(range.minimum),
+                         static_cast<LPARAM>(range.maximum));
+        if (range.defaultValue != kAbsent.defaultValue)
+            SendMessageA(spin, UDM_SETPOS32, 0, static_cast<LPARAM>(range.defaultValue));
     }
 }
 
 // Returns what the dialog procedure returns for the initialisation message.
 INT_PTR InitialiseDialog(HWND dialog, const HostContext* context)
 {
+    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(DialogSession::Innermost()));
     SetCurrentHostContext(context);
-    ApplyButtonSkinHook(dialog, context ? context->skinStyle : 0);
+    ApplyButtonSkin(dialog, context ? context->skinStyle : 0);
     if (!CurrentCallback()) {
         ShowPluginMessage(dialog, kInternalError);
         EndDialog(dialog, 0);
@@ -96,7 +141,7 @@ INT_PTR InitialiseDialog(HWND dialog, const HostContext* context)
     SetDlgItemTextA(dialog, IDC_DELAY_SPIN,
                     HostWantsPaletteImages() ? kPaletteDelayRange : kTrueColourDelayRange);
     ApplyRangeCaptions(dialog);
-    LoadSettingsHook(dialog);
+    LoadSettings(dialog);
     SetTimer(dialog, kPreviewTimer, kPreviewPeriodMs, nullptr);
     return FALSE;  // leave the keyboard focus where it is
 }
@@ -141,42 +186,43 @@ void PaintPreview(const DRAWITEMSTRUCT* item)
     GlobalFree(block);
 }
 
-void RunOkBuild(HWND dialog, HostCallback callback)
+void RunOkBuild(HWND dialog, DialogSession* session, HostCallback callback)
 {
     {
-        BuildRunningScope running;
+        BusyScope busy(session);
         RunLeaderBuild(dialog, callback, BuildKind::Ok);
-        SaveSettingsHook(dialog);
+        SaveSettings(dialog);
     }
     EndDialog(dialog, 1);
 }
 
-void RunTestBuild(HWND dialog, HostCallback callback)
+void RunTestBuild(HWND dialog, DialogSession* session, HostCallback callback)
 {
-    BuildRunningScope running;
+    BusyScope busy(session);
     RunLeaderBuild(dialog, callback, BuildKind::Test);
 }
 
-void ShowHelp(HWND dialog, HostCallback callback)
+void ShowHelp(HWND dialog, DialogSession* session, HostCallback callback)
 {
-    BuildRunningScope running;  // the host may pump messages while it shows the help
+    BusyScope busy(session);  // the host may pump messages while it shows the help
     if (!callback(nullptr, HostOpShowHelp, 0, const_cast<char*>(kHelpDocument)))
         ShowPluginMessage(dialog, kHelpFailed);
 }
 
 void OnCommand(HWND dialog, int id)
 {
-    if (g_buildRunning) return;
+    DialogSession* session = SessionOf(dialog);
+    if (!session || session->busy) return;
     HostCallback callback = CurrentCallback();
     switch (id) {
     case IDOK:
-        if (callback) RunOkBuild(dialog, callback);
+        if (callback) RunOkBuild(dialog, session, callback);
         break;
     case IDC_TEST:
-        if (callback) RunTestBuild(dialog, callback);
+        if (callback) RunTestBuild(dialog, session, callback);
         break;
     case IDC_HELP_BUTTON:
-        if (callback) ShowHelp(dialog, callback);
+        if (callback) ShowHelp(dialog, session, callback);
         break;
     case IDCANCEL:
         EndDialog(dialog, 0);
@@ -186,7 +232,7 @@ void OnCommand(HWND dialog, int id)
     }
 }
 
-INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR DispatchDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
@@ -213,6 +259,19 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     }
 }
 
+// Catches everything: between a window procedure and the export that ran the
+// dialog lie the system's own frames, which a C++ exception cannot unwind
+// through (it would end the host's process). A build that throws has already
+// been ended as failed by the build driver.
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    try {
+        return DispatchDialogMessage(dialog, message, wParam, lParam);
+    } catch (...) {
+        return FALSE;
+    }
+}
+
 }  // namespace
 
 INT_PTR RunSettingsDialog(HWND hostWindow, HostContext* context)
@@ -224,8 +283,9 @@ INT_PTR RunSettingsDialog(HWND hostWindow, HostContext* context)
     InitCommonControlsEx(&controls);
 
     KeptFrameMemoryScope keptFrames;  // released when the outermost dialog ends
-    INT_PTR result = DialogBoxParamA(PluginModule(), MAKEINTRESOURCEA(IDD_SETTINGS), hostWindow,
-                                     SettingsDialogProc, reinterpret_cast<LPARAM>(context));
-    SetCurrentHostContext(nullptr);
-    return result;
+    // Ending, the session puts back the context and button style that were
+    // in force before (none at the outermost dialog).
+    DialogSession session;
+    return DialogBoxParamA(PluginModule(), MAKEINTRESOURCEA(IDD_SETTINGS), hostWindow, SettingsDialogProc,
+                           reinterpret_cast<LPARAM>(context));
 }

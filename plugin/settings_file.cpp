@@ -142,11 +142,12 @@ void WritePluginSetting(const char* code, const char* key, const char* value)
     WritePrivateProfileStringA(kSection, key, value, path);
 }
 
-void LoadSettingsHook(HWND dialog)
+// "ScreenDepth" is the host's name for the frame's height, kept in its files.
+void LoadSettings(HWND dialog)
 {
     static const SettingKey kLoadOrder[] = {
         {"ScreenWidth", IDC_WIDTH},
-        {"ScreenDepth", IDC_DEPTH},
+        {"ScreenDepth", IDC_HEIGHT},
         {"StartNumber", IDC_START_NUMBER},
         {"Delay", IDC_DELAY},
     };
@@ -157,11 +158,11 @@ void LoadSettingsHook(HWND dialog)
     }
 }
 
-void SaveSettingsHook(HWND dialog)
+void SaveSettings(HWND dialog)
 {
     static const SettingKey kSaveOrder[] = {
         {"ScreenWidth", IDC_WIDTH},
-        {"ScreenDepth", IDC_DEPTH},
+        {"ScreenDepth", IDC_HEIGHT},
         {"Delay", IDC_DELAY},
         {"StartNumber", IDC_START_NUMBER},
     };

@@ -1,5 +1,6 @@
 // The four dialog settings kept per user in an INI file under the
-// application-data folder, and the dialog's load and save hooks.
+// application-data folder: read into the dialog's edits when it starts, and
+// written from them after an OK build.
 #pragma once
 
 #include <windows.h>
@@ -18,6 +19,6 @@ const char* AppDataFilePath(const char* fileName);
 char* BoundedCopy(char* destination, const char* source, size_t limit);
 char* BoundedAppend(char* destination, const char* source, size_t limit);
 
-// Dialog hooks: fill the four edits from the file; store the four edits.
-void LoadSettingsHook(HWND dialog);
-void SaveSettingsHook(HWND dialog);
+// Fill the four edits from the file; store the four edits in it.
+void LoadSettings(HWND dialog);
+void SaveSettings(HWND dialog);

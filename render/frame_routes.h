@@ -1,6 +1,7 @@
-// The ways the frame pipeline can make a frame. All deliver the same bytes and
-// the same outcomes; the tests hold them against each other and the benchmark
-// times them against each other.
+// The frame pipeline with the way it makes a frame chosen by the caller, for
+// the tests and the benchmark (RenderLeaderFrame always takes Kept). Every
+// route delivers the same bytes and the same outcomes; the tests hold them
+// against each other and the benchmark times them against each other.
 #pragma once
 
 #include <windows.h>

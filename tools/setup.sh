@@ -2,8 +2,9 @@
 # Installs everything the build and the tests need on a fresh Debian 12
 # machine: the i386 architecture, the MinGW-w64 i686 cross compiler, Wine with
 # its 32-bit part, the fonts GDI uses for "ARIAL", GoogleTest's sources and
-# ImageMagick (an independent decoder for the reference host's output).
-# Safe to run again: it installs only what is missing.
+# ImageMagick and Python 3 (independent readers of the reference host's GIFs
+# and AVIs). Safe to run again: it installs only what is missing, and needs
+# root only then; with everything installed any user may run it.
 set -euo pipefail
 
 packages=(
@@ -13,17 +14,8 @@ packages=(
     fonts-liberation
     googletest
     imagemagick
+    python3
 )
-
-if [ "$(id -u)" -ne 0 ]; then
-    echo "setup.sh: run as root (it installs Debian packages)" >&2
-    exit 1
-fi
-
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    dpkg --add-architecture i386
-    updated=no
-fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -31,9 +23,16 @@ for p in "${packages[@]}"; do
         missing+=("$p")
     fi
 done
+i386=yes
+dpkg --print-foreign-architectures | grep -qx i386 || i386=no
+[ "${#missing[@]}" -gt 0 ] || [ "$i386" = no ] || exit 0
 
-if [ "${#missing[@]}" -gt 0 ]; then
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update
-    apt-get install -y --no-install-recommends "${missing[@]}"
+if [ "$(id -u)" -ne 0 ]; then
+    echo "setup.sh: missing ${missing[*]:-the i386 architecture}: install once as root" \
+         "(sudo bash tools/setup.sh), then build and test as yourself" >&2
+    exit 1
 fi
+export DEBIAN_FRONTEND=noninteractive
+[ "$i386" = yes ] || dpkg --add-architecture i386
+apt-get update
+apt-get install -y --no-install-recommends "${missing[@]}"

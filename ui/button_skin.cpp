@@ -25,6 +25,21 @@ constexpr int SoftEdgeDepthHorizontal = 4;
 constexpr int SoftEdgeDepthVertical = 6;
 constexpr int TextBufferChars = 260;
 
+// BeginPaint and EndPaint as a pair that holds on every path.
+class PaintScope {
+public:
+    explicit PaintScope(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
+    ~PaintScope() { EndPaint(window_, &paint_); }
+    PaintScope(const PaintScope&) = delete;
+    PaintScope& operator=(const PaintScope&) = delete;
+    HDC dc() const { return dc_; }
+
+private:
+    HWND window_;
+    PAINTSTRUCT paint_;
+    HDC dc_;
+};
+
 LRESULT PassOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     // The class procedure is looked up every time rather than remembered.
@@ -102,7 +117,7 @@ ButtonLook ButtonLookForStyle(int32_t skinStyle)
     }
 }
 
-void ApplyButtonSkinHook(HWND dialog, int32_t skinStyle)
+void ApplyButtonSkin(HWND dialog, int32_t skinStyle)
 {
     SetButtonSkinStyle(skinStyle);
     // In this order; a missing button is simply left out.
@@ -119,12 +134,15 @@ int SkinButton(HWND dialog, int controlId)
     return 1;
 }
 
-LRESULT CALLBACK SkinButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+namespace {
+
+// What SkinButtonProc does with each message (documented in the header).
+LRESULT SkinButtonMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(window, &paint);
+        PaintScope paint(window);
+        HDC dc = paint.dc();
         DRAWITEMSTRUCT request = {};
         request.CtlType = ODT_BUTTON;
         request.CtlID = static_cast<UINT>(GetDlgCtrlID(window));
@@ -142,7 +160,6 @@ LRESULT CALLBACK SkinButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM
             SelectionScope fontSelection(dc, dialogFont);
             PaintSkinnedButton(&request);
         }
-        EndPaint(window, &paint);
         return 0;
     }
     case WM_LBUTTONDOWN:
@@ -157,6 +174,19 @@ LRESULT CALLBACK SkinButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM
         break;
     }
     return PassOn(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+// Catches everything: the system's frames lie between this procedure and the
+// plug-in's export, and a C++ exception cannot unwind through them.
+LRESULT CALLBACK SkinButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    try {
+        return SkinButtonMessage(window, message, wParam, lParam);
+    } catch (...) {
+        return 0;
+    }
 }
 
 int PaintSkinnedButton(const DRAWITEMSTRUCT* request)

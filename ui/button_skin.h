@@ -6,11 +6,11 @@
 
 #include <cstdint>
 
-// The dialog's skin hook: remembers the style and skins the four push
-// buttons (OK, Cancel, Help, Test). Style 0 leaves them as they are.
-void ApplyButtonSkinHook(HWND dialog, int32_t skinStyle);
+// Remembers the style and skins the dialog's four push buttons (OK, Cancel,
+// Help, Test). Style 0 leaves them as they are.
+void ApplyButtonSkin(HWND dialog, int32_t skinStyle);
 
-// The module-wide skin style the hook remembered: 0 plain, 2 bevel, 3 glass,
+// The module-wide skin style ApplyButtonSkin remembered: 0 plain, 2 bevel, 3 glass,
 // any other value soft edge. Read at install time and at every paint.
 int32_t ButtonSkinStyle();
 void SetButtonSkinStyle(int32_t skinStyle);
@@ -27,6 +27,7 @@ int SkinButton(HWND dialog, int controlId);
 // Window procedure of a skinned button: paints through PaintSkinnedButton,
 // keeps the pressed flag (bit 0 of the window's user data) on left-button
 // down and up, and hands everything else to the button class's procedure.
+// Nothing thrown below it gets out of it.
 LRESULT CALLBACK SkinButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Painters. Each paints the whole button described by the request into

@@ -3,10 +3,12 @@
 // frame of the document.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 
 #include "host/animation_document.h"
+#include "host/interrupt.h"
 #include "host/output_file.h"
 
 namespace {
@@ -167,7 +169,7 @@ TEST(AnimationDocument, ChecksFileObjectRecords)
     EXPECT_FALSE(AnimationDocument::CheckFileObject(nullptr, why));
 }
 
-TEST(OutputFile, NothingIsLeftWhenEncodingFails)
+TEST(OutputFile, NothingIsLeftWhenEncodingFailsOrTheRunIsStopped)
 {
     char folder[MAX_PATH];
     GetTempPathA(MAX_PATH, folder);
@@ -175,19 +177,30 @@ TEST(OutputFile, NothingIsLeftWhenEncodingFails)
     DeleteFileA(path.c_str());
     std::string why;
     ASSERT_TRUE(WriteFileAtomically(path, [](ByteSink& sink) { return sink.Write("old", 3); }, why)) << why;
-    EXPECT_FALSE(WriteFileAtomically(path, [](ByteSink& sink) { sink.Write("half", 4); return false; }, why));
     // The older complete file stays; no temporary file is left.
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    char text[8] = {};
-    DWORD read = 0;
-    ReadFile(file, text, sizeof text, &read, nullptr);
-    CloseHandle(file);
-    EXPECT_EQ(std::string(text, read), "old");
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + ".part*").c_str(), &found);
-    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "left behind: " << found.cFileName;
-    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    auto onlyTheOldFile = [&path] {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        char text[8] = {};
+        DWORD read = 0;
+        if (file != INVALID_HANDLE_VALUE) ReadFile(file, text, sizeof text, &read, nullptr);
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((path + ".part*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) FindClose(search);
+        return std::string(text, read) == "old" && search == INVALID_HANDLE_VALUE;
+    };
+    EXPECT_FALSE(WriteFileAtomically(path, [](ByteSink& sink) { sink.Write("half", 4); return false; }, why));
+    EXPECT_TRUE(onlyTheOldFile());
+    // A stop (Ctrl+C) while the new bytes are written: in a process of its
+    // own, as a stop lasts for the rest of the run.
+    EXPECT_EXIT(
+        {
+            const bool written = WriteFileAtomically(
+                path, [](ByteSink& sink) { RecordInterrupt(2); return sink.Write("new", 3); }, why);
+            std::exit(!written && why == "the run was interrupted" && onlyTheOldFile() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_TRUE(onlyTheOldFile());
     DeleteFileA(path.c_str());
 
     EXPECT_FALSE(CheckOutputWritable(std::string(folder) + "no-such-folder\\x.gif", why));

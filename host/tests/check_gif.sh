@@ -1,17 +1,26 @@
 #!/usr/bin/env bash
 # Checks an animated GIF of the reference host with ImageMagick, a decoder
-# that shares no code with it.
-# usage: check_gif.sh FILE FRAMES WIDTH HEIGHT DELAY [no-comment]
+# that shares no code with it. Frames are checked as a viewer shows them
+# (each drawn over the one before). With REFERENCE, the GIF must show, frame
+# for frame, exactly the pixels of REFERENCE and be at most MAX_BYTES long.
+# usage: check_gif.sh FILE FRAMES WIDTH HEIGHT DELAY [comment|no-comment [REFERENCE MAX_BYTES]]
 set -euo pipefail
-file=$1 frames=$2 width=$3 height=$4 delay=$5 comment=${6:-comment}
+file=$1 frames=$2 width=$3 height=$4 delay=$5 comment=${6:-comment} reference=${7:-} max_bytes=${8:-}
 fail() { echo "FAIL: $*"; exit 1; }
 
 [ -f "$file" ] || fail "$file is missing"
-shape=$(identify -format '%w %h %T\n' "$file")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+shown=$work/shown.miff
+convert "$file" -coalesce "$shown"
+
+shape=$(identify -format '%W %H %T\n' "$file")
 count=$(printf '%s\n' "$shape" | grep -c .)
 [ "$count" -eq "$frames" ] || fail "$count frames, wanted $frames"
 odd=$(printf '%s\n' "$shape" | grep -vx "$width $height $delay" | head -1 || true)
 [ -z "$odd" ] || fail "a frame reads '$odd' (width height delay), wanted '$width $height $delay'"
+odd=$(identify -format '%w %h\n' "$shown" | grep -vx "$width $height" | head -1 || true)
+[ -z "$odd" ] || fail "a frame shows '$odd' (width height), wanted '$width $height'"
 
 iterations=$(identify -verbose "$file[0]" | sed -n 's/^ *Iterations: *//p' | head -1)
 [ "$iterations" = 0 ] || fail "loops $iterations times, wanted for ever (0)"
@@ -26,7 +35,7 @@ fi
 # Every pixel is a grey; the frame has dark and light parts (at least 80
 # levels apart) and antialiased steps between them.
 for index in 0 $((frames / 2)) $((frames - 1)); do
-    convert "$file[$index]" -type TrueColor -depth 8 txt:- | sed -n 's/^[^(]*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p' | awk -v i="$index" '
+    convert "$shown[$index]" -type TrueColor -depth 8 txt:- | sed -n 's/^[^(]*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p' | awk -v i="$index" '
         {
             if ($1 != $2 || $2 != $3) { print "FAIL: frame " i " has a colour pixel: " $0; bad = 1; exit 1 }
             levels[$1] = 1
@@ -42,6 +51,21 @@ for index in 0 $((frames / 2)) $((frames - 1)); do
 done
 
 # A countdown: the sweep moves on every frame, so frames are all different.
-distinct=$(identify -format '%#\n' "$file" | sort -u | grep -c .)
+distinct=$(identify -format '%#\n' "$shown" | sort -u | grep -c .)
 [ "$distinct" -ge $((frames * 9 / 10)) ] || fail "only $distinct distinct frames of $frames"
+
+if [ -n "$reference" ]; then
+    bytes=$(stat -c %s "$file")
+    [ "$bytes" -le "$max_bytes" ] || fail "$bytes bytes, wanted at most $max_bytes"
+    convert "$shown" -depth 8 "rgb:$work/shown.rgb"
+    convert "$reference" -coalesce -depth 8 "rgb:$work/reference.rgb"
+    if ! difference=$(cmp "$work/shown.rgb" "$work/reference.rgb" 2>&1); then
+        offset=$(printf '%s\n' "$difference" | sed -n 's/.*byte \([0-9]*\).*/\1/p')
+        [ -n "$offset" ] || fail "pixels differ from $reference: $difference"
+        pixel=$(((offset - 1) / 3))
+        fail "frame $((pixel / (width * height))) differs from $reference at x $((pixel % width))," \
+             "y $((pixel / width % height))"
+    fi
+    echo "same pixels as $(basename "$reference") in $bytes bytes of its $(stat -c %s "$reference")"
+fi
 echo "PASS: $file: $frames frames of $width x $height, delay $delay, $distinct distinct"

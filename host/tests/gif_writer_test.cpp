@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <random>
 
 #include "host/animation_writers.h"
@@ -68,6 +69,85 @@ std::vector<uint8_t> DecodeImageData(const std::vector<uint8_t>& data, size_t& p
     }
 }
 
+struct Ramp {
+    uint8_t rgb[768];
+    Ramp()
+    {
+        for (int i = 0; i < 256; ++i) rgb[3 * i] = rgb[3 * i + 1] = rgb[3 * i + 2] = static_cast<uint8_t>(i);
+    }
+};
+
+// Adds a frame through the real AddFrame path: an 8-bit block with a grey
+// table, bottom-up, from pixels given top-down.
+void AddGreyFrame(AnimationDocument& document, const std::vector<uint8_t>& pixels, int delay)
+{
+    const int width = document.width(), height = document.height();
+    const int stride = (width + 3) & ~3;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
+                                sizeof(BITMAPINFOHEADER) + 1024 + static_cast<size_t>(stride) * height);
+    auto* p = static_cast<uint8_t*>(GlobalLock(block));
+    auto* h = reinterpret_cast<BITMAPINFOHEADER*>(p);
+    h->biSize = sizeof *h;
+    h->biWidth = width;
+    h->biHeight = height;
+    h->biPlanes = 1;
+    h->biBitCount = 8;
+    for (int i = 0; i < 256; ++i) std::memset(p + 40 + 4 * i, i, 3);
+    for (int y = 0; y < height; ++y)
+        std::memcpy(p + 40 + 1024 + static_cast<size_t>(height - 1 - y) * stride,
+                    pixels.data() + static_cast<size_t>(y) * width, width);
+    GlobalUnlock(block);
+    FrameRecord record = {};
+    record.size = sizeof record;
+    record.version = PluginInterfaceVersion;
+    record.image = block;
+    record.delay = delay;
+    std::string why;
+    EXPECT_TRUE(document.AddFrame(&record, why)) << why;
+    GlobalFree(block);
+}
+
+// What a viewer shows after each frame of a GIF written by WriteGif: every
+// image is drawn over the one before (the writer asks for that), except
+// where it is transparent.
+std::vector<std::vector<uint8_t>> ShownFrames(const std::vector<uint8_t>& gif, int width, int height)
+{
+    std::vector<std::vector<uint8_t>> shown;
+    std::vector<uint8_t> canvas(static_cast<size_t>(width) * height, 0);
+    size_t pos = 13 + 768;
+    int transparent = -1;
+    while (pos < gif.size() && gif[pos] != 0x3B) {
+        if (gif[pos] == 0x21) {  // an extension: only the graphic control matters
+            if (gif.at(pos + 1) == 0xF9) {
+                EXPECT_EQ(gif[pos + 3] & 0x1C, 0x04) << "a frame that is not left in place";
+                transparent = gif[pos + 3] & 1 ? gif[pos + 6] : -1;
+            }
+            pos += 2;
+            while (gif.at(pos) != 0) pos += gif[pos] + 1;
+            ++pos;
+            continue;
+        }
+        EXPECT_EQ(gif[pos], 0x2C);
+        if (gif[pos] != 0x2C) break;
+        const int left = gif[pos + 1] | gif[pos + 2] << 8, top = gif[pos + 3] | gif[pos + 4] << 8;
+        const int w = gif[pos + 5] | gif[pos + 6] << 8, h = gif[pos + 7] | gif[pos + 8] << 8;
+        EXPECT_EQ(gif[pos + 9], 0) << "a local colour table or interlacing";
+        EXPECT_TRUE(w >= 1 && h >= 1 && left + w <= width && top + h <= height)
+            << "rectangle " << left << "," << top << " " << w << " x " << h;
+        pos += 10;
+        const std::vector<uint8_t> indices = DecodeImageData(gif, pos);
+        EXPECT_EQ(indices.size(), static_cast<size_t>(w) * h);
+        for (size_t i = 0; i < indices.size() && i < static_cast<size_t>(w) * h; ++i) {
+            const int x = left + static_cast<int>(i % w), y = top + static_cast<int>(i / w);
+            if (indices[i] != transparent && x < width && y < height)
+                canvas[static_cast<size_t>(y) * width + x] = indices[i];
+        }
+        shown.push_back(canvas);
+        transparent = -1;
+    }
+    return shown;
+}
+
 struct LzwCase {
     const char* name;
     size_t size;
@@ -99,32 +179,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(GifWriter, WritesHeaderLoopCommentAndDelays)
 {
-    uint8_t ramp[768];
-    for (int i = 0; i < 256; ++i) ramp[3 * i] = ramp[3 * i + 1] = ramp[3 * i + 2] = static_cast<uint8_t>(i);
-    AnimationDocument document(3, 2, ramp, true);
-    // Two frames through the real AddFrame path: 8-bit blocks with a grey table.
-    for (int f = 0; f < 2; ++f) {
-        const size_t bytes = sizeof(BITMAPINFOHEADER) + 1024 + 4 * 2;
-        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
-        auto* p = static_cast<uint8_t*>(GlobalLock(block));
-        auto* h = reinterpret_cast<BITMAPINFOHEADER*>(p);
-        h->biSize = sizeof *h;
-        h->biWidth = 3;
-        h->biHeight = 2;
-        h->biPlanes = 1;
-        h->biBitCount = 8;
-        for (int i = 0; i < 256; ++i) std::memset(p + 40 + 4 * i, i, 3);
-        std::memset(p + 40 + 1024, 10 * (f + 1), 8);
-        GlobalUnlock(block);
-        FrameRecord record = {};
-        record.size = sizeof record;
-        record.version = PluginInterfaceVersion;
-        record.image = block;
-        record.delay = 8 + f;
-        std::string why;
-        ASSERT_TRUE(document.AddFrame(&record, why)) << why;
-        GlobalFree(block);
-    }
+    const Ramp ramp;
+    AnimationDocument document(3, 2, ramp.rgb, true);
+    AddGreyFrame(document, std::vector<uint8_t>(6, 10), 8);
+    AddGreyFrame(document, std::vector<uint8_t>(6, 20), 9);
     document.SetComment(std::string(300, 'c').c_str(), 1000);
     VectorSink sink;
     ASSERT_TRUE(WriteGif(document, sink));
@@ -135,7 +193,7 @@ TEST(GifWriter, WritesHeaderLoopCommentAndDelays)
     EXPECT_EQ(gif[6] | gif[7] << 8, 3);
     EXPECT_EQ(gif[8] | gif[9] << 8, 2);
     EXPECT_EQ(gif[10], 0xF7);
-    EXPECT_EQ(0, std::memcmp(&gif[13], ramp, 768));
+    EXPECT_EQ(0, std::memcmp(&gif[13], ramp.rgb, 768));
     size_t pos = 13 + 768;
     const uint8_t looping[] = {0x21, 0xFF, 0x0B, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1, 0, 0, 0};
     EXPECT_EQ(0, std::memcmp(&gif[pos], looping, sizeof looping));
@@ -159,5 +217,66 @@ TEST(GifWriter, WritesHeaderLoopCommentAndDelays)
     EXPECT_EQ(gif[pos], 0x3B);
     EXPECT_EQ(pos + 1, gif.size());
 }
+
+// Frames after the first are stored as what changed; whatever way each one is
+// stored, a viewer must show exactly the document's frames.
+struct ChangeCase {
+    const char* name;
+    int width, height;
+    // Frame f from frame f - 1 (frame 0 from zeros).
+    std::function<void(int f, std::vector<uint8_t>& pixels, std::mt19937& random)> next;
+};
+
+class GifChanges : public ::testing::TestWithParam<ChangeCase> {};
+
+TEST_P(GifChanges, ShowExactlyTheFrames)
+{
+    const ChangeCase& c = GetParam();
+    const Ramp ramp;
+    AnimationDocument document(c.width, c.height, ramp.rgb, true);
+    std::mt19937 random(99);
+    std::vector<uint8_t> pixels(static_cast<size_t>(c.width) * c.height, 0);
+    for (int f = 0; f < 6; ++f) {
+        c.next(f, pixels, random);
+        AddGreyFrame(document, pixels, 5);
+    }
+    VectorSink changes, whole;
+    ASSERT_TRUE(WriteGif(document, changes));
+    ASSERT_TRUE(WriteGif(document, whole, GifFrames::Whole));
+    for (const VectorSink* sink : {&changes, &whole}) {
+        const auto shown = ShownFrames(sink->bytes(), c.width, c.height);
+        ASSERT_EQ(shown.size(), document.frames().size());
+        for (size_t f = 0; f < shown.size(); ++f)
+            EXPECT_EQ(shown[f], document.frames()[f].pixels)
+                << (sink == &whole ? "whole " : "changed ") << "frame " << f;
+    }
+    EXPECT_LE(changes.bytes().size(), whole.bytes().size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Frames, GifChanges,
+    ::testing::Values(
+        ChangeCase{"nothing_changes", 9, 7, [](int, std::vector<uint8_t>& p, std::mt19937&) { p.assign(p.size(), 200); }},
+        ChangeCase{"opposite_corners", 9, 7,
+                   [](int f, std::vector<uint8_t>& p, std::mt19937&) {
+                       p.front() = static_cast<uint8_t>(f);
+                       p.back() = static_cast<uint8_t>(f + 1);
+                   }},
+        // A few pixels in a field of many values: the unchanged pixels around them
+        // are best sent as transparent, with an index the changed ones do not use.
+        ChangeCase{"sparse_noise", 40, 30,
+                   [](int f, std::vector<uint8_t>& p, std::mt19937& random) {
+                       if (f == 0)
+                           for (auto& v : p) v = static_cast<uint8_t>(random());
+                       for (int i = 0; i < 12; ++i) p[random() % p.size()] = static_cast<uint8_t>(random());
+                   }},
+        // The changed pixels use all 256 indices, unchanged ones sit among them:
+        // there is no index left to mean transparent.
+        ChangeCase{"every_index_changes", 20, 16,
+                   [](int f, std::vector<uint8_t>& p, std::mt19937&) {
+                       for (size_t i = 0; i < 256; ++i) p[i] = static_cast<uint8_t>(i + f);
+                       for (size_t i = 256; i < p.size(); ++i) p[i] = 7;
+                   }}),
+    [](const ::testing::TestParamInfo<ChangeCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -32,12 +32,15 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{{"out.gif"}, "unknown option 'out.gif' (see --help)"},
         BadLine{{"--dll"}, "option --dll needs a value"},
         BadLine{{"--out", ""}, "option --out needs a file name"},
-        BadLine{{"--unattended", "--width", "12x"},
-                "option --width needs a whole number from -2147483648 to 2147483647, not '12x'"},
-        BadLine{{"--unattended", "--delay", "99999999999"},
-                "option --delay needs a whole number from -2147483648 to 2147483647, not '99999999999'"},
-        BadLine{{"--refuse-frame", "0"},
-                "option --refuse-frame needs a whole number from 1 to 2147483647, not '0'"},
+        // Before the plug-in is loaded only the kind of value is known.
+        BadLine{{"--unattended", "--width", "12x"}, "option --width needs a whole number, not '12x'"},
+        BadLine{{"--unattended", "--start", "-"}, "option --start needs a whole number, not '-'"},
+        BadLine{{"--refuse-frame", "0"}, "option --refuse-frame needs a whole number from 1 up, not '0'"},
+        // A name that says GIF or AVI decides the format; an option against it is refused.
+        BadLine{{"--rgb", "--out", "leader.GIF"},
+                "option --rgb asks for 24-bit frames, which go into an AVI, not into leader.GIF"},
+        BadLine{{"--out", "C:\\x.y\\leader.avi", "--palette"},
+                "option --palette asks for 8-bit frames, which go into a GIF, not into C:\\x.y\\leader.avi"},
         BadLine{{"--unattended", "--press", "OK"},
                 "option --press takes ok, test, cancel or help, not 'OK'"},
         BadLine{{"--start", "3"}, "option --start is used only with --unattended"},
@@ -58,10 +61,11 @@ TEST(HostOptions, UnattendedRunTakesEveryValue)
     EXPECT_FALSE(options.paletteImages);
     EXPECT_EQ(options.skinStyle, 2);
     EXPECT_TRUE(options.unattended);
-    EXPECT_EQ(options.width, 100);
-    EXPECT_EQ(options.height, 90);
-    EXPECT_EQ(options.startNumber, 3);
-    EXPECT_EQ(options.delay, -5);  // out-of-range values are the plug-in's to clamp
+    EXPECT_EQ(options.width.value, 100);
+    EXPECT_EQ(options.height.value, 90);
+    EXPECT_EQ(options.startNumber.value, 3);
+    EXPECT_EQ(options.delay.value, -5);  // out-of-range values are the plug-in's to clamp
+    EXPECT_EQ(EffectiveDelay(options), -5);
     EXPECT_EQ(options.press, DialogButton::Help);
     EXPECT_EQ(options.refuseFrame, 7);
 }
@@ -73,13 +77,24 @@ TEST(HostOptions, DefaultsAreThePluginsOwn)
     std::string error;
     ASSERT_TRUE(ParseHostOptions(2, argv, options, error));
     EXPECT_TRUE(options.paletteImages);
-    EXPECT_EQ(options.width, 64);
-    EXPECT_EQ(options.height, 64);
-    EXPECT_EQ(options.startNumber, 9);
+    EXPECT_EQ(options.width.value, 64);
+    EXPECT_EQ(options.height.value, 64);
+    EXPECT_EQ(options.startNumber.value, 9);
     EXPECT_EQ(EffectiveDelay(options), 8);
     options.paletteImages = false;
     EXPECT_EQ(EffectiveDelay(options), 80);
     EXPECT_EQ(options.press, DialogButton::Ok);
+}
+
+TEST(HostOptions, OnlyAGifOrAviNameOverridesTheFrames)
+{
+    for (const char* name : {"a.gif.bak", "dir.gif\\leader", "leader"}) {
+        const char* argv[] = {"leaderhost", "--rgb", "--out", name};
+        HostOptions options;
+        std::string error;
+        ASSERT_TRUE(ParseHostOptions(4, argv, options, error)) << error;
+        EXPECT_FALSE(options.paletteImages) << name;
+    }
 }
 
 }  // namespace

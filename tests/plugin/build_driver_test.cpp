@@ -235,17 +235,18 @@ TEST(BuildDriver, TwoTestBuildsInARowAreTwoCompleteBuilds)
     EXPECT_EQ(host.dialogResult(), 0);
 }
 
-// One row of the failure table: which call is refused, in which build, and
-// what the host must see.
+// One row of the failure table: which call is refused (or which frame's
+// block cannot be made), in which build, and what the host must see.
 struct FailureCase {
     const char* name;
     bool ok;
-    int32_t operation;
+    int32_t operation;  // 0: no call refused
     int nth;
     std::vector<int32_t> operations;  // in the first build
-    const char* message;
+    const char* message;              // null: no message
     size_t messageAfterCalls;
     int32_t finishFlag;  // -1: no finish operation
+    int unmadeAfter = -1;  // the first allocation after this frame's hand-over fails
 };
 
 class FailureTable : public ::testing::TestWithParam<FailureCase> {};
@@ -253,10 +254,13 @@ class FailureTable : public ::testing::TestWithParam<FailureCase> {};
 TEST_P(FailureTable, ShowsTheMessageAndFinishesAsTheTableSays)
 {
     const FailureCase& c = GetParam();
-    if (c.operation == HostOpAddImage || !c.ok) SKIP_WITHOUT_PIPELINE();
+    if (c.operation == HostOpAddImage || !c.ok || c.unmadeAfter >= 0) SKIP_WITHOUT_PIPELINE();
     TestHost host;
     GlobalMemoryWatch memory(host.module());  // a refused frame's block is freed too
-    host.refuse(c.operation, c.nth);
+    if (c.operation) host.refuse(c.operation, c.nth);
+    host.duringCall = [&](TestHost&, HostCall& call) {
+        if (call.operation == HostOpAddImage && call.frameRecord()->index == c.unmadeAfter) memory.failAlloc(1);
+    };
     host.setSettings(64, 64, 1, 10).press(c.ok ? IDOK : IDC_TEST);
     // After a Test the dialog stays open: a second Test must run normally.
     if (!c.ok) host.press(IDC_TEST).press(IDCANCEL);
@@ -270,14 +274,16 @@ TEST_P(FailureTable, ShowsTheMessageAndFinishesAsTheTableSays)
         expected.insert(expected.end(), second.begin(), second.end());
     }
     ASSERT_EQ(host.operations(), expected);
-    ASSERT_EQ(host.messages().size(), 1u);
-    const ShownMessage& m = host.messages()[0];
-    EXPECT_EQ(m.text, c.message);
-    EXPECT_EQ(m.caption, "Message");
-    EXPECT_EQ(m.type, UINT(MB_OK | MB_ICONINFORMATION));
-    EXPECT_EQ(m.owner, host.dialog());
-    EXPECT_EQ(m.windowText, c.message);
-    EXPECT_EQ(m.callsBefore, c.messageAfterCalls);
+    ASSERT_EQ(host.messages().size(), c.message ? 1u : 0u);
+    if (c.message) {
+        const ShownMessage& m = host.messages()[0];
+        EXPECT_EQ(m.text, c.message);
+        EXPECT_EQ(m.caption, "Message");
+        EXPECT_EQ(m.type, UINT(MB_OK | MB_ICONINFORMATION));
+        EXPECT_EQ(m.owner, host.dialog());
+        EXPECT_EQ(m.windowText, c.message);
+        EXPECT_EQ(m.callsBefore, c.messageAfterCalls);
+    }
     if (c.finishFlag >= 0) {
         const HostCall* finish = host.callsOf(HostOpFinish).front();
         EXPECT_EQ(finish->value, c.finishFlag);
@@ -289,7 +295,7 @@ TEST_P(FailureTable, ShowsTheMessageAndFinishesAsTheTableSays)
     for (const HostCall& call : host.calls()) {
         if (call.operation == HostOpNewFile || call.operation == HostOpNewTestFile) next = 0;
         if (call.operation == HostOpAddImage) {
-            EXPECT_EQ(call.frameRecord()->index, next++);
+            ASSERT_EQ(call.frameRecord()->index, next++) << "the first gap";
         }
     }
 }
@@ -311,7 +317,9 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"NewTestFileRefused", false, HostOpNewTestFile, 1, {18, 5}, kNewFileFailed, 2, -1},
         FailureCase{"FifthImageRefusedInOk", true, HostOpAddImage, 5, Ops({18, 1}, 5, {3, 4}), kAddImageFailed, 7, 0},
         FailureCase{"FifthImageRefusedInTest", false, HostOpAddImage, 5, Ops({18, 5}, 5, {4}), kAddImageFailed, 7,
-                    0}),
+                    0},
+        // The sixth frame's surface cannot be made; the next step makes it.
+        FailureCase{"OneFrameUnmadeInOk", true, 0, 0, Ops({18, 1}, 120, {3, 4}), nullptr, 0, 1, 4}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 struct ClampCase {
@@ -334,7 +342,7 @@ TEST_P(ReadClamping, BuildUsesClampedSettings)
     host.setPaletteOutput(c.palette);
     host.refuse(HostOpAddImage, 1);  // one frame is enough to see the delay and size
     host.setEdit(IDC_WIDTH, c.width)
-        .setEdit(IDC_DEPTH, c.height)
+        .setEdit(IDC_HEIGHT, c.height)
         .setEdit(IDC_START_NUMBER, c.start)
         .setEdit(IDC_DELAY, c.delay)
         .press(IDC_TEST)

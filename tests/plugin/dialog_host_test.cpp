@@ -71,12 +71,12 @@ TEST_P(DelayRange, CaptionAndDefaultFollowTheOutputFlag)
     const DelayRangeCase& c = GetParam();
     TestHost host;
     host.setPaletteOutput(c.palette);
-    std::string spin, delay, width, depth, start;
+    std::string spin, delay, width, height, start;
     host.then([&](HWND dialog) {
             spin = TestHost::ItemText(dialog, IDC_DELAY_SPIN);
             delay = TestHost::ItemText(dialog, IDC_DELAY);
             width = TestHost::ItemText(dialog, IDC_WIDTH);
-            depth = TestHost::ItemText(dialog, IDC_DEPTH);
+            height = TestHost::ItemText(dialog, IDC_HEIGHT);
             start = TestHost::ItemText(dialog, IDC_START_NUMBER);
         })
         .press(IDCANCEL);
@@ -84,7 +84,7 @@ TEST_P(DelayRange, CaptionAndDefaultFollowTheOutputFlag)
     EXPECT_EQ(spin, c.caption);
     EXPECT_EQ(delay, c.defaultText);
     EXPECT_EQ(width, "64");
-    EXPECT_EQ(depth, "64");
+    EXPECT_EQ(height, "64");
     EXPECT_EQ(start, "9");
 }
 

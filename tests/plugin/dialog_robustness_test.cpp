@@ -3,7 +3,12 @@
 // handles and blocks left over after many builds and preview ticks.
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <new>
+
 #include "plugin/build_driver.h"
+#include "plugin/module_state.h"
+#include "plugin/settings_dialog.h"
 #include "resources/resource_ids.h"
 #include "tests/support/host_harness.h"
 #include "tests/support/resource_watch.h"
@@ -50,6 +55,73 @@ TEST(Reentrancy, CommandsDuringABuildAreIgnored)
     }
 }
 
+// Closes the dialog a host opened inside its callback, as a user would: by
+// Cancel or by Escape. One that ignores both for a second is ended as hung (-3).
+HWND g_outerDialog = nullptr;
+bool g_byEscape = false;
+int g_closeTicks = 0;
+
+void CALLBACK CloseNestedDialog(HWND, UINT, UINT_PTR, DWORD)
+{
+    const std::vector<HWND> outer = {g_outerDialog};
+    HWND inner = FindThreadDialog("Velmora Leader", nullptr, &outer);
+    if (inner && ++g_closeTicks > 100) EndDialog(inner, -3);
+    else if (inner && g_byEscape) PostMessageA(GetDlgItem(inner, IDC_WIDTH), WM_KEYDOWN, VK_ESCAPE, 0);
+    else if (inner) PostMessageA(GetDlgItem(inner, IDCANCEL), BM_CLICK, 0, 0);
+}
+
+// The button's pixels as it paints itself now.
+std::vector<COLORREF> ButtonPixels(HWND button)
+{
+    RedrawWindow(button, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    RECT r;
+    GetClientRect(button, &r);
+    std::vector<COLORREF> pixels;
+    HDC dc = GetDC(button);
+    for (int i = 0; i < r.right * r.bottom; ++i) pixels.push_back(GetPixel(dc, i % r.right, i / r.right));
+    ReleaseDC(button, dc);
+    return pixels;
+}
+
+// During an OK build the host opens the plug-in again with the other output
+// format and another button look, and closes it. The nested dialog answers
+// Cancel and Escape; the outer build keeps its own format, count and look.
+TEST(Reentrancy, NestedDialogClosesAndTheOuterBuildKeepsItsOwnContext)
+{
+    SKIP_WITHOUT_PIPELINE();
+    for (bool escape : {false, true}) {
+        TestHost host;
+        host.setPaletteOutput(!escape);
+        host.context().skinStyle = escape ? 0 : 3;
+        HostContext inner = host.context();
+        inner.outputFlags ^= HostOutputPaletteImages;
+        inner.skinStyle = escape ? 2 : 0;
+        INT_PTR innerResult = -2;
+        std::vector<COLORREF> okBefore, okAfter;
+        host.duringCall = [&](TestHost& h, HostCall& call) {
+            if (call.operation != HostOpAddImage || call.frameRecord()->index != 3) return;
+            g_outerDialog = h.dialog();
+            g_byEscape = escape;
+            g_closeTicks = 0;
+            okBefore = ButtonPixels(GetDlgItem(h.dialog(), IDOK));
+            UINT_PTR timer = SetTimer(nullptr, 0, 10, &CloseNestedDialog);
+            h.dll().doBuild()(h.hostWindow(), &inner, 0);
+            KillTimer(nullptr, timer);
+            innerResult = h.dialogResult();
+            okAfter = ButtonPixels(GetDlgItem(h.dialog(), IDOK));
+        };
+        host.setSettings(64, 64, 1, 10).press(IDOK);
+        host.doBuild();
+        EXPECT_EQ(innerResult, 0) << "escape " << escape << ": the nested dialog could not be closed";
+        EXPECT_TRUE(okAfter == okBefore) << "escape " << escape << ": the outer buttons changed their look";
+        auto frames = host.callsOf(HostOpAddImage);
+        ASSERT_EQ(frames.size(), 120u) << escape;
+        for (int i = 0; i < 120; ++i)
+            ASSERT_EQ(FrameBits(*frames[i]), escape ? 24 : 8) << "escape " << escape << ", frame " << i;
+        EXPECT_EQ(host.callsOf(HostOpFinish).back()->value, 1);
+    }
+}
+
 // A pipeline that cannot make a single frame (no global memory for any
 // block) ends the build after a bounded number of attempts, as failed.
 TEST(FailingPipeline, BuildEndsAsFailedAfterRepeatedFailures)
@@ -92,6 +164,55 @@ TEST(FailingPipeline, GdiFailuresLeaveNothingBehind)
     EXPECT_EQ(finish[0]->value, 0);
     EXPECT_TRUE(host.callsOf(HostOpAddImage).empty());
     EXPECT_EQ(gdi.liveObjects(), 0u);
+    EXPECT_EQ(memory.liveBlocks(), 0u);
+    EXPECT_EQ(memory.heldLocks(), 0);
+}
+
+// Patched over a one-argument import of the plug-in code linked into this
+// program: throws std::bad_alloc there, inside the plug-in's own frames, as
+// C++ code in a painter or the pipeline would when memory runs out.
+int g_thrown = 0;
+HANDLE WINAPI ThrowBadAlloc(void*)
+{
+    ++g_thrown;
+    throw std::bad_alloc();
+}
+
+int32_t WINAPI DoBuildInThisProcess(HWND window, HostContext* context, int32_t)
+{
+    return static_cast<int32_t>(RunSettingsDialog(window, context));
+}
+
+// Every paint of the preview and of the glass buttons throws (window
+// procedures: an exception past them would end this process), and so do the
+// frames after the third of an OK build, which ends as failed: the credit
+// text, then finish with 0, and nothing left allocated.
+TEST(Exceptions, NothingEscapesTheWindowProceduresAndABuildEndsAsFailed)
+{
+    SKIP_WITHOUT_PIPELINE();
+    TestHost host;
+    const HINSTANCE linkedModule = PluginModule();
+    SetPluginModule(host.module());  // the dialog template comes from the DLL
+    GlobalMemoryWatch memory;
+    const HMODULE self = GetModuleHandleA(nullptr);
+    void* const thrower = reinterpret_cast<void*>(&ThrowBadAlloc);
+    ScopedImportPatch brushes(self, "user32.dll", "GetSysColorBrush", thrower);
+    std::unique_ptr<ScopedImportPatch> screenDCs;  // the first call of each frame
+    host.context().skinStyle = 3;
+    host.duringCall = [&](TestHost&, HostCall& call) {
+        if (call.operation == HostOpAddImage && call.frameRecord()->index == 2)
+            screenDCs = std::make_unique<ScopedImportPatch>(self, "user32.dll", "GetDC", thrower);
+    };
+    g_thrown = 0;
+    host.setSettings(64, 64, 1, 10).wait(10).press(IDOK);
+    const int32_t dialogResult = host.doBuild(&host.context(), &DoBuildInThisProcess);
+    screenDCs.reset();
+    SetPluginModule(linkedModule);
+
+    EXPECT_GE(g_thrown, 3) << "a preview paint, a button paint and a frame should have thrown";
+    EXPECT_EQ(dialogResult, 1);
+    ASSERT_EQ(host.operations(), (std::vector<int32_t>{18, 1, 2, 2, 2, 3, 4}));
+    EXPECT_EQ(host.callsOf(HostOpFinish).back()->value, 0);
     EXPECT_EQ(memory.liveBlocks(), 0u);
     EXPECT_EQ(memory.heldLocks(), 0);
 }

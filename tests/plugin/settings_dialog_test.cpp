@@ -29,7 +29,7 @@ protected:
     {
         std::string shown;
         host_.then([&shown](HWND dialog) {
-                 shown = TestHost::ItemText(dialog, IDC_WIDTH) + " " + TestHost::ItemText(dialog, IDC_DEPTH) + " " +
+                 shown = TestHost::ItemText(dialog, IDC_WIDTH) + " " + TestHost::ItemText(dialog, IDC_HEIGHT) + " " +
                          TestHost::ItemText(dialog, IDC_START_NUMBER) + " " + TestHost::ItemText(dialog, IDC_DELAY);
              })
             .press(IDCANCEL);

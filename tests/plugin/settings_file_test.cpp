@@ -1,8 +1,8 @@
 // The settings file: the bounded string helpers, the path in the maker's
 // folder under the application-data folder (moved to a scratch folder by
-// patching this program's shell imports), and the dialog's load and save
-// hooks on a window with real edits and up-downs, checked against the bytes
-// the profile functions leave in the file.
+// patching this program's shell imports), and loading and saving the
+// dialog's edits on a window with real edits and up-downs, checked against
+// the bytes the profile functions leave in the file.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -221,7 +221,7 @@ TEST_F(SettingsFileTest, NothingIsReadOrWrittenWithoutAUsablePath)
 
 // The settings dialog's four edits with their ranges and the values the
 // dialog starts with.
-class SettingsHookTest : public SettingsFileTest {
+class DialogSettingsTest : public SettingsFileTest {
 protected:
     void SetUp() override
     {
@@ -239,13 +239,13 @@ protected:
     RangedItemsWindow window_;
 };
 
-TEST_F(SettingsHookTest, LoadReadsTheKeysInOrderFromTheFile)
+TEST_F(DialogSettingsTest, LoadReadsTheKeysInOrderFromTheFile)
 {
     makeMakerFolder();
     WriteWholeFile(settingsFile_, "[PlugIn]\r\nStartNumber=5\r\nDelay=40\r\nScreenWidth=200\r\nScreenDepth=150\r\n");
     ProfileCallLog log;
     ASSERT_TRUE(log.active());
-    LoadSettingsHook(window_.handle());
+    LoadSettings(window_.handle());
     EXPECT_EQ(edits(), "200 150 5 40");
     const std::string at = "@" + settingsFile_;
     EXPECT_EQ(log.reads, (std::vector<std::string>{"PlugIn/ScreenWidth" + at, "PlugIn/ScreenDepth" + at,
@@ -255,16 +255,16 @@ TEST_F(SettingsHookTest, LoadReadsTheKeysInOrderFromTheFile)
 
 struct StoredCase {
     const char* fileText;
-    const char* expectedEdits;  // width depth start delay
+    const char* expectedEdits;  // width height start delay
 };
 
-class SettingsLoadClamps : public SettingsHookTest, public testing::WithParamInterface<StoredCase> {};
+class SettingsLoadClamps : public DialogSettingsTest, public testing::WithParamInterface<StoredCase> {};
 
 TEST_P(SettingsLoadClamps, StoredValuesAreClampedToTheirRanges)
 {
     makeMakerFolder();
     WriteWholeFile(settingsFile_, GetParam().fileText);
-    LoadSettingsHook(window_.handle());
+    LoadSettings(window_.handle());
     EXPECT_EQ(edits(), GetParam().expectedEdits) << GetParam().fileText;
 }
 
@@ -281,14 +281,14 @@ INSTANTIATE_TEST_SUITE_P(Cases, SettingsLoadClamps, testing::Values(
     StoredCase{"[PlugIn]\r\nScreenWidth=\r\n[Other]\r\nScreenDepth=100\r\n", "64 64 9 80"},
     StoredCase{"[plugin]\r\nscreenwidth=100\r\n", "100 64 9 80"}));
 
-TEST_F(SettingsHookTest, SaveWritesTheFourKeysAsPlainDecimals)
+TEST_F(DialogSettingsTest, SaveWritesTheFourKeysAsPlainDecimals)
 {
     makeMakerFolder();
     window_.setText(101, "200");
     window_.setText(102, "150");
     window_.setText(103, "5");
     window_.setText(106, "40");
-    SaveSettingsHook(window_.handle());
+    SaveSettings(window_.handle());
     EXPECT_EQ(ReadWholeFile(settingsFile_),
               "[PlugIn]\r\nScreenWidth=200\r\nScreenDepth=150\r\nDelay=40\r\nStartNumber=5\r\n");
 
@@ -297,7 +297,7 @@ TEST_F(SettingsHookTest, SaveWritesTheFourKeysAsPlainDecimals)
     window_.setText(102, "999");
     window_.setText(103, "0");
     window_.setText(106, "abc");
-    SaveSettingsHook(window_.handle());
+    SaveSettings(window_.handle());
     EXPECT_EQ(ReadWholeFile(settingsFile_),
               "[PlugIn]\r\nScreenWidth=64\r\nScreenDepth=256\r\nDelay=1\r\nStartNumber=1\r\n");
     EXPECT_EQ(shell_.liveItemLists(), 0u);

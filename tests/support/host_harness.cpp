@@ -41,14 +41,14 @@ BOOL CALLBACK FindDialogWindow(HWND window, LPARAM param)
     return FALSE;
 }
 
-HWND FindThreadDialog(const char* caption, HWND owner, const std::vector<HWND>* skip = nullptr)
+}  // namespace
+
+HWND FindThreadDialog(const char* caption, HWND owner, const std::vector<HWND>* skip)
 {
     FindData find = {caption, owner, skip, nullptr};
     EnumThreadWindows(GetCurrentThreadId(), FindDialogWindow, reinterpret_cast<LPARAM>(&find));
     return find.found;
 }
-
-}  // namespace
 
 // ---- HostCall --------------------------------------------------------------
 
@@ -228,10 +228,10 @@ bool TestHost::refused(int32_t operation)
 
 int32_t TestHost::doBuild() { return doBuild(&context_); }
 
-int32_t TestHost::doBuild(HostContext* context)
+int32_t TestHost::doBuild(HostContext* context, DoBuildFn entry)
 {
     current_ = this;
-    DoBuildFn entry = dll_.doBuild();
+    if (!entry) entry = dll_.doBuild();
     if (!entry) return -1;
     nextStep_ = 0;
     ticks_ = 0;
@@ -328,6 +328,7 @@ int32_t __cdecl TestHost::Callback(void* fileObject, int32_t operation, int32_t 
         --host->depth_;
         host->calls_[index].result = call.result;
     }
+    if (!host->keepCalls) host->calls_.resize(index);
     --host->inCallback_;
     return call.result;
 }

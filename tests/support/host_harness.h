@@ -92,13 +92,17 @@ public:
     // it may change call.result. Script steps never run while a callback is on
     // the stack, even when it lets messages through.
     std::function<void(TestHost&, HostCall&)> duringCall;
+    // False: calls are seen by duringCall but not kept (a long session).
+    bool keepCalls = true;
 
     // Calls PLUGIN17DoBuild with context() (or the given pointer, which may be
     // null) and runs the script, which it then clears. Calls, messages and
     // refusal counts add up over the host's life. Returns what
-    // PLUGIN17DoBuild returned.
+    // PLUGIN17DoBuild returned. A given entry is called in place of the
+    // export (to run the plug-in code linked into the test program); the
+    // DLL's message boxes and dialog result are then not seen.
     int32_t doBuild();
-    int32_t doBuild(HostContext* context);
+    int32_t doBuild(HostContext* context, DoBuildFn entry = nullptr);
 
     // What happened.
     const std::vector<HostCall>& calls() const { return calls_; }
@@ -165,6 +169,10 @@ bool PipelineMakesFrames();
     do {                                                                             \
         if (!PipelineMakesFrames()) GTEST_SKIP() << "the frame pipeline makes no frames yet"; \
     } while (0)
+
+// The first dialog window of this thread with this caption, owned by owner
+// (null: any owner), that is not in skip.
+HWND FindThreadDialog(const char* caption, HWND owner, const std::vector<HWND>* skip = nullptr);
 
 // Dispatches this thread's messages for a while, as a host that lets
 // messages through during a callback does.

@@ -101,7 +101,7 @@ TEST(SkinButton, StyleZeroChangesNothing)
     ButtonParent parent;
     Snapshot before[4];
     for (int i = 0; i < 4; ++i) before[i] = Take(parent.button(kPushButtonIds[i]));
-    ApplyButtonSkinHook(parent.get(), 0);
+    ApplyButtonSkin(parent.get(), 0);
     EXPECT_EQ(ButtonSkinStyle(), 0);
     for (int i = 0; i < 4; ++i) {
         const Snapshot after = Take(parent.button(kPushButtonIds[i]));
@@ -134,7 +134,7 @@ TEST_P(SkinInstall, MakesTheFourButtonsOwnerDrawnWithTheNewProcedure)
 
     g_restyled.clear();
     HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, &RecordRestyles, nullptr, GetCurrentThreadId());
-    ApplyButtonSkinHook(parent.get(), GetParam());
+    ApplyButtonSkin(parent.get(), GetParam());
     UnhookWindowsHookEx(hook);
     EXPECT_EQ(ButtonSkinStyle(), GetParam());
     EXPECT_EQ(g_restyled, (std::vector<int>{IDOK, IDCANCEL, 9, 105})) << "skinned in this order";
@@ -163,7 +163,7 @@ TEST(SkinButtonProc, PressedFlagFollowsTheLeftButtonOnly)
 {
     SkinStyleScope scope;
     ButtonParent parent;
-    ApplyButtonSkinHook(parent.get(), 3);
+    ApplyButtonSkin(parent.get(), 3);
     HWND ok = parent.button(IDOK);
     ASSERT_EQ(UserData(ok), 0);
     SetWindowLongPtrA(ok, GWLP_USERDATA, 0x40);  // other bits are left alone
@@ -208,7 +208,7 @@ TEST(SkinButtonProc, PressAndReleaseInvalidateWithoutErasing)
 {
     SkinStyleScope scope;
     ButtonParent parent;
-    ApplyButtonSkinHook(parent.get(), 1);
+    ApplyButtonSkin(parent.get(), 1);
     HWND ok = parent.button(IDOK);
     UpdateWindow(parent.get());
     HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, &CountErases, nullptr, GetCurrentThreadId());
@@ -255,7 +255,7 @@ TEST_P(SkinnedWindowPaint, IsThePaintersOutput)
     const WindowCase& c = GetParam();
     SkinStyleScope scope;
     ButtonParent parent;
-    ApplyButtonSkinHook(parent.get(), c.style);
+    ApplyButtonSkin(parent.get(), c.style);
     UpdateWindow(parent.get());
     HWND test = parent.button(105);
 
@@ -313,7 +313,7 @@ TEST(SkinButtonProc, RepaintsLeaveNoGdiObjectsBehind)
     SkinStyleScope scope;
     for (int32_t style : {1, 2, 3}) {
         ButtonParent parent;
-        ApplyButtonSkinHook(parent.get(), style);
+        ApplyButtonSkin(parent.get(), style);
         GdiObjectWatch watch;
         for (int round = 0; round < 5; ++round)
             for (int id : kPushButtonIds) {
