@@ -30,9 +30,7 @@ size_t FrameCache::keptBytes() const
 {
     size_t bytes = rescale_.keptBytes();
     for (const auto& kept : recentFirst_)
-        if (kept)
-            bytes += sizeof *kept + kept->layers.keptBytes() + kept->surface.keptBytes() +
-                     kept->numberBox.keptBytes();
+        if (kept) bytes += sizeof *kept + kept->layers.keptBytes() + kept->surface.keptBytes();
     return bytes;
 }
 

@@ -7,8 +7,7 @@
 // Policy: two sizes, because a build's frames and the preview's interleave
 // while the host lets messages through; when a third size comes, the size
 // used least recently is dropped. A 1024 x 1024 surface (a 256 x 256 frame)
-// keeps 3 MiB of surface mapping, the number's box (about 0.7 MiB; at most
-// the surface's size) and up to 2.5 MiB of layers; the rescaler's working
+// keeps 3 MiB of mapping and up to 2.5 MiB of layers; the rescaler's working
 // memory (about 1.7 MB for that size) is one block shared by both sizes.
 // Everything goes at release(), which the pipeline's ReleaseKeptFrameMemory
 // calls.
@@ -26,8 +25,7 @@
 struct KeptFrameSize {
     KeptFrameSize(int32_t width, int32_t height) : layers(width, height) {}
     KeptLayers layers;
-    KeptSurface surface;    // mapped by the kept route on first use, for sizes that fit
-    KeptSurface numberBox;  // the number is drawn here, reshaped to each number's box
+    KeptSurface surface;  // mapped by the kept route on first use, for sizes that fit
 };
 
 class FrameCache {

@@ -15,6 +15,7 @@
 #include "render/leader_layers.h"
 #include "render/leader_painter.h"
 #include "render/render_target.h"
+#include "win/dib_canvas.h"
 
 namespace {
 
@@ -94,9 +95,10 @@ KeptLayers* LayersToLay(KeptFrameSize* kept, const RECT* rect, int32_t angle)
     return kept && LeaderObjectsCanBeMade(rect, angle) ? &kept->layers : nullptr;
 }
 
-// Copies the box's rows from the kept surface into the number's picture, or
-// back. Both are bottom-up; the box counts from the top of the surface.
-void CopyNumberBox(const KeptSurface& surface, const KeptSurface& picture, const RECT& box, bool intoPicture)
+// Copies the box's rows from the kept surface into the number's picture (a
+// bottom-up 24-bit picture of the box's size), or back. The box counts from
+// the top of the surface.
+void CopyNumberBox(const KeptSurface& surface, void* picture, const RECT& box, bool intoPicture)
 {
     const LONG surfaceHeight = surface.header()->biHeight;
     const size_t surfaceStride = DibStride(surface.header()->biWidth, 24);
@@ -105,7 +107,7 @@ void CopyNumberBox(const KeptSurface& surface, const KeptSurface& picture, const
     for (LONG y = box.top; y < box.bottom; ++y) {
         uint8_t* inSurface = surface.pixels() + static_cast<size_t>(surfaceHeight - 1 - y) * surfaceStride +
                              static_cast<size_t>(box.left) * 3;
-        uint8_t* inPicture = picture.pixels() + static_cast<size_t>(box.bottom - 1 - y) * pictureStride;
+        uint8_t* inPicture = static_cast<uint8_t*>(picture) + static_cast<size_t>(box.bottom - 1 - y) * pictureStride;
         if (intoPicture)
             std::memcpy(inPicture, inSurface, rowBytes);
         else
@@ -115,13 +117,17 @@ void CopyNumberBox(const KeptSurface& surface, const KeptSurface& picture, const
 
 // Paints the kept route's frame on the kept surface. Once every layer but the
 // number is kept and the number's box is known, the frame's DC and DIB
-// section are made on the number's picture alone: the backdrop is laid on the
-// surface, the box's part of it copied into the picture, the number drawn
+// section are a picture of the number's box alone: the backdrop is laid on
+// the surface, the box's part of it copied into the picture, the number drawn
 // there by GDI at the surface's coordinates (moved by the viewport origin, so
 // the text is placed exactly as on the surface) and copied back, then the
-// overlay laid. GDI's view of a mapping is new in every frame and each page
-// it first writes costs a fault, so it is kept to the box's pages. False when
-// the frame's DC or section cannot be made; the counter has not moved then.
+// overlay laid. A section's memory is new to the process in every frame, on
+// a mapping or not, and each page first written costs a fault, so GDI's part
+// is kept to the box's pages; a section of its own also spares the mapping
+// of a view (under Wine a round trip to its server to map and another to
+// unmap). Before that, every frame is painted on a section on the kept
+// surface's mapping. False when the frame's DC or section cannot be made;
+// the counter has not moved then.
 bool PaintOnKeptSurface(KeptFrameSize* kept, int32_t* number, int32_t* angle, int32_t step, int32_t resetNumber,
                         int32_t* more)
 {
@@ -130,19 +136,22 @@ bool PaintOnKeptSurface(KeptFrameSize* kept, int32_t* number, int32_t* angle, in
     const ByteRuns* backdrop = layers ? layers->backdrop(*angle) : nullptr;
     const ByteRuns* overlay = backdrop ? layers->overlay() : nullptr;
     const RECT* box = overlay ? layers->numberBox(*number) : nullptr;
-    RenderTarget target;
-    if (box && kept->numberBox.shape(box->right - box->left, box->bottom - box->top)) {
-        if (!CreateRenderTargetOn(kept->numberBox, &target)) return false;
+    if (box) {
+        DibCanvas picture(Rgb24Header(box->right - box->left, box->bottom - box->top));
+        if (!picture) return false;
         StampRuns(kept->surface.pixels(), *backdrop);
-        CopyNumberBox(kept->surface, kept->numberBox, *box, true);
-        SetViewportOrgEx(target.memoryDc, -box->left, -box->top, nullptr);
-        PaintLeaderNumber(target.memoryDc, &surfaceRect, *number);
-        FinishRenderTarget(&target, 0);
-        CopyNumberBox(kept->surface, kept->numberBox, *box, false);
+        GdiFlush();
+        CopyNumberBox(kept->surface, picture.bits(), *box, true);
+        SetViewportOrgEx(picture.dc(), -box->left, -box->top, nullptr);
+        PaintLeaderNumber(picture.dc(), &surfaceRect, *number);
+        GdiFlush();
+        CopyNumberBox(kept->surface, picture.bits(), *box, false);
+        picture.reset();
         StampRuns(kept->surface.pixels(), *overlay);
         *more = StepLeaderCounter(number, angle, step, resetNumber);
         return true;
     }
+    RenderTarget target;
     if (!CreateRenderTargetOn(kept->surface, &target)) return false;
     *more = PaintLayers(&target, layers, number, angle, step, resetNumber);
     FinishRenderTarget(&target, 0);

@@ -1,4 +1,4 @@
-// The kept pictures' mappings and their headers.
+// The kept surface's mapping and its header.
 #include "render/kept_surface.h"
 
 #include <cstring>

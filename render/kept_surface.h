@@ -1,10 +1,10 @@
-// A 24-bit picture the frame pipeline keeps between frames: its pixels live in
-// a page-file mapping laid out as a packed DIB (header at 0, rows at 40) that
-// the plug-in keeps mapped. Each frame makes its DIB section on the mapping
-// and releases it within the call; the plug-in writes and reads the pixels
-// through its own view, whose pages stay in from frame to frame instead of
-// being allocated, touched and freed for every frame. The 4x surface is one;
-// the box in which the number is drawn is another.
+// The frame pipeline's kept 4x surface: its pixels live in a page-file
+// mapping laid out as a packed DIB (header at 0, rows at 40) that the
+// plug-in keeps mapped. A frame that GDI paints on the whole surface makes
+// its DIB section on the mapping and releases it within the call; the
+// plug-in writes the kept layers and reads the painted pixels through its own
+// view, whose pages stay in from frame to frame instead of being allocated,
+// touched and freed for every frame.
 #pragma once
 
 #include <windows.h>
@@ -19,14 +19,14 @@ public:
     // Where the rows begin in the mapping: right behind the header (a 24-bit
     // picture has no colour table).
     static constexpr DWORD PixelOffset = sizeof(BITMAPINFOHEADER);
-    // Only pictures up to the largest surface the dialog asks for (a 256 x
-    // 256 frame's: 1024 x 1024 x 3 bytes) are kept; larger ones are made per frame.
+    // Only surfaces up to the largest the dialog asks for (a 256 x 256
+    // frame's: 1024 x 1024 x 3 bytes) are kept; larger ones are made per frame.
     static constexpr uint64_t MaxPixelBytes = 1024ull * 1024ull * 3ull;
 
     // True when a width x height 24-bit picture is small enough to keep.
     static bool Fits(int32_t width, int32_t height);
 
-    // Makes this a width x height picture: maps zeroed room for it unless the
+    // Makes this a width x height surface: maps zeroed room for it unless the
     // mapping has that much already, and writes its header. False (holding
     // nothing) when it does not fit or cannot be mapped.
     bool shape(int32_t width, int32_t height);
