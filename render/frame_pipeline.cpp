@@ -107,7 +107,8 @@ void CopyNumberBox(const KeptSurface& surface, void* picture, const RECT& box, b
     for (LONG y = box.top; y < box.bottom; ++y) {
         uint8_t* inSurface = surface.pixels() + static_cast<size_t>(surfaceHeight - 1 - y) * surfaceStride +
                              static_cast<size_t>(box.left) * 3;
-        uint8_t* inPicture = static_cast<uint8_t*>(picture) + static_cast<size_t>(box.bottom - 1 - y) * pictureStride;
+        uint8_t* inPicture =
+            static_cast<uint8_t*>(picture) + static_cast<size_t>(box.bottom - 1 - y) * pictureStride;
         if (intoPicture)
             std::memcpy(inPicture, inSurface, rowBytes);
         else
@@ -123,11 +124,11 @@ void CopyNumberBox(const KeptSurface& surface, void* picture, const RECT& box, b
 // the text is placed exactly as on the surface) and copied back, then the
 // overlay laid. A section's memory is new to the process in every frame, on
 // a mapping or not, and each page first written costs a fault, so GDI's part
-// is kept to the box's pages; a section of its own also spares the mapping
-// of a view (under Wine a round trip to its server to map and another to
-// unmap). Before that, every frame is painted on a section on the kept
-// surface's mapping. False when the frame's DC or section cannot be made;
-// the counter has not moved then.
+// is kept to the box's pages; a section of its own also spares mapping a
+// view (under Wine a round trip to its server to map, another to unmap).
+// Until then, frames are painted on a section on the kept surface's mapping.
+// False when the frame's DC or section cannot be made; the counter has not
+// moved then.
 bool PaintOnKeptSurface(KeptFrameSize* kept, int32_t* number, int32_t* angle, int32_t step, int32_t resetNumber,
                         int32_t* more)
 {
@@ -159,8 +160,8 @@ bool PaintOnKeptSurface(KeptFrameSize* kept, int32_t* number, int32_t* angle, in
 }
 
 // The kept route: the surface's memory, its layers and the rescaler's
-// working memory stay from frame to frame; the DC and the DIB section on a
-// kept mapping are made and released within the call.
+// working memory stay from frame to frame; the frame's DC and DIB section are
+// made and released within the call.
 HGLOBAL RenderOnKeptSurface(KeptFrameSize* kept, int32_t* number, int32_t* angle, int32_t step,
                             int32_t resetNumber, FrameFormat format, int32_t* more)
 {

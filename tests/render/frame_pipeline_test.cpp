@@ -182,12 +182,11 @@ TEST_P(SurfaceCannotBeMade, NullMoreOneCounterUnchangedNothingLeft)
 std::vector<SurfaceFaultCase> SurfaceFaults()
 {
     std::vector<SurfaceFaultCase> cases;
+    // What only one kind of route makes: a fresh surface's block, or kept memory.
+    const std::vector<Fault> freshOnly = {Fault::BlockAlloc, Fault::BlockLock};
+    const std::vector<Fault> keptOnly = {Fault::Mapping, Fault::View, Fault::GdiCreationOnceLearnt};
     for (FrameRoute route : AllRoutes) {
-        const bool kept = route == FrameRoute::Kept;
-        // What only one kind of route makes: a block, or kept memory.
-        for (Fault fault : {Fault::BlockAlloc, Fault::BlockLock, Fault::Mapping, Fault::View, Fault::GdiCreationOnceLearnt})
-            if ((fault == Fault::Mapping || fault == Fault::View || fault == Fault::GdiCreationOnceLearnt) == kept)
-                cases.push_back({route, fault});
+        for (Fault fault : route == FrameRoute::Kept ? keptOnly : freshOnly) cases.push_back({route, fault});
         for (Fault fault : {Fault::GdiCreation, Fault::ZeroWidth, Fault::NegativeHeight,
                             Fault::WidthWrapsWhenFourTimes, Fault::HeightWrapsWhenFourTimes, Fault::WidthOverflows})
             cases.push_back({route, fault});
