@@ -347,29 +347,6 @@ TEST(FramePipelineOutcomes, NothingLeaksOverThousandsOfFrames)
     }
 }
 
-// A dialog holds the kept memory while it runs; a dialog nested in a host
-// callback ends first and must leave it to the outer one.
-TEST(FramePipeline, KeptMemoryGoesWithTheOutermostHolder)
-{
-    ReleaseKeptFrameMemory();
-    RECT rect = {0, 0, 32, 32};
-    auto frame = [&] {
-        int32_t number = 1, angle = 360, more = -1;
-        FreeBlock(RenderLeaderFrame(&rect, &number, &angle, LeaderSweepStep, 1, FrameFormat::TrueColour, &more));
-    };
-    {
-        KeptFrameMemoryScope outer;
-        frame();
-        {
-            KeptFrameMemoryScope inner;
-            frame();
-        }
-        EXPECT_GT(KeptFrameMemoryBytes(), 0u) << "the nested holder released what the outer one uses";
-        frame();
-    }
-    EXPECT_EQ(KeptFrameMemoryBytes(), 0u);
-}
-
 // The overlay of a size that could not be learnt (here its surfaces cannot
 // be made) is not tried again on every frame, only after the release; the
 // frames meanwhile are the plain ones.
