@@ -8,6 +8,7 @@
 
 #include "host/interrupt.h"
 #include "host/output_file.h"
+#include "win/dib_canvas.h"
 
 namespace {
 
@@ -171,30 +172,18 @@ void DialogAutopilot::TakePicture()
     RECT bounds;
     GetWindowRect(dialog_, &bounds);
     const int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
-    BITMAPINFOHEADER header = {};
-    header.biSize = sizeof header;
-    header.biWidth = width;
-    header.biHeight = height;
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biCompression = BI_RGB;
-    header.biSizeImage = ((width * 3 + 3) & ~3) * height;
+    const BITMAPINFOHEADER header = Rgb24Header(width, height);
 
     std::string why = "cannot make a drawing surface";
     bool ok = false;
-    void* bits = nullptr;
     // Focus on the default button keeps an edit's caret out of the picture.
     SendMessageA(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog_, kOkButton)), TRUE);
     RedrawWindow(dialog_, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    HDC screen = GetWindowDC(dialog_);
-    HDC memory = screen ? CreateCompatibleDC(screen) : nullptr;
-    HBITMAP surface = memory ? CreateDIBSection(memory, reinterpret_cast<BITMAPINFO*>(&header),
-                                                DIB_RGB_COLORS, &bits, nullptr, 0)
-                             : nullptr;
-    if (surface && bits) {
-        HGDIOBJ previous = SelectObject(memory, surface);
-        if (BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY)) {
+    const WindowDc screen = WindowDc::Whole(dialog_);
+    const DibCanvas surface = screen ? DibCanvas(header, screen.get()) : DibCanvas();
+    if (surface) {
+        if (BitBlt(surface.dc(), 0, 0, width, height, screen.get(), 0, 0, SRCCOPY)) {
             GdiFlush();
             BITMAPFILEHEADER file = {};
             file.bfType = 0x4D42;  // "BM"
@@ -204,17 +193,13 @@ void DialogAutopilot::TakePicture()
                 options_.picturePath,
                 [&](ByteSink& sink) {
                     return sink.Write(&file, sizeof file) && sink.Write(&header, sizeof header) &&
-                           sink.Write(bits, header.biSizeImage);
+                           sink.Write(surface.bits(), header.biSizeImage);
                 },
                 why);
         } else {
             why = "the dialog's pixels cannot be read";
         }
-        SelectObject(memory, previous);
     }
-    if (surface) DeleteObject(surface);
-    if (memory) DeleteDC(memory);
-    if (screen) ReleaseDC(dialog_, screen);
     if (ok)
         std::printf("wrote %s: the dialog, %d x %d\n", options_.picturePath.c_str(), width, height);
     else

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "plugin/module_state.h"
 #include "plugin/ranged_items.h"
 #include "render/frame_pipeline.h"
 #include "render/leader_painter.h"
@@ -95,6 +96,8 @@ int RunLeaderBuild(HWND dialog, HostCallback callback, BuildKind kind)
         return 0;
     }
 
+    // The whole build in the format the host asked for when it began.
+    const FrameFormat format = HostWantsPaletteImages() ? FrameFormat::GreyPalette : FrameFormat::TrueColour;
     int32_t success = 1;
     try {
         int32_t index = 0;
@@ -102,7 +105,7 @@ int RunLeaderBuild(HWND dialog, HostCallback callback, BuildKind kind)
         int failuresInARow = 0;
         do {
             HGLOBAL block = RenderLeaderFrame(&frameRect, &counter.number, &counter.angle,
-                                              LeaderSweepStep, startNumber, &more);
+                                              LeaderSweepStep, startNumber, format, &more);
             if (block) {
                 failuresInARow = 0;
                 success = HandOverFrame(dialog, callback, &file, block, index, kind) != 0 ? 1 : 0;

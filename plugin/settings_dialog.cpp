@@ -12,10 +12,10 @@
 #include "plugin/ranged_items.h"
 #include "plugin/settings_file.h"
 #include "render/frame_pipeline.h"
-#include "render/gdi_scoped.h"
 #include "render/leader_painter.h"
 #include "resources/resource_ids.h"
 #include "ui/button_skin.h"
+#include "win/gdi_owners.h"
 
 namespace {
 
@@ -178,8 +178,9 @@ void PaintPreview(const DRAWITEMSTRUCT* item)
     InflateRect(&area, -1, -1);
     LeaderCounter* counter = PreviewCounter();
     int32_t more = 0;  // the preview ignores the end of the countdown and goes round again
+    const FrameFormat format = HostWantsPaletteImages() ? FrameFormat::GreyPalette : FrameFormat::TrueColour;
     HGLOBAL block = RenderLeaderFrame(&area, &counter->number, &counter->angle, LeaderSweepStep,
-                                      kPreviewResetNumber, &more);
+                                      kPreviewResetNumber, format, &more);
     if (!block) return;
     BlitPackedDib(item->hDC, area.left, area.top, block);
     GlobalFree(block);
@@ -281,6 +282,7 @@ INT_PTR RunSettingsDialog(HWND hostWindow, HostContext* context)
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&controls);
 
+    KeptFrameMemoryScope keptFrames;  // released when the outermost dialog ends
     // Ending, the session puts back the context and button style that were
     // in force before (none at the outermost dialog).
     DialogSession session;

@@ -1,72 +1,210 @@
 // One finished frame from the countdown's state: paint at four times the size
-// on an offscreen 24-bit surface, move the pixels into a packed DIB, reduce it
-// to 25 % and, when the host wants palette images, make it 8-bit grey. Every
-// block, surface and GDI object of a call is released before it returns; only
-// the bytes of the leader's opaque layers are kept between calls (kept_layers.h).
+// on an offscreen 24-bit surface, reduce it to 25 % and, when the caller wants
+// palette images, make it 8-bit grey. Every GDI object, DC and global block
+// of a call is released before it returns, except the frame handed back; what
+// is kept between calls is heap memory and one file mapping per kept size.
 #include "render/frame_pipeline.h"
 
+#include <cstring>
+
 #include "image/grey_reduce.h"
+#include "image/packed_dib.h"
 #include "image/rescale.h"
-#include "plugin/module_state.h"
+#include "render/frame_cache.h"
 #include "render/frame_routes.h"
 #include "render/leader_layers.h"
-#include "image/packed_dib.h"
-#include "render/kept_layers.h"
 #include "render/leader_painter.h"
 #include "render/render_target.h"
+#include "win/dib_canvas.h"
 
 namespace {
 
-constexpr int32_t ReducePercent = 25;  // the surface is 4x the frame each way
+constexpr int32_t SurfaceScale = 4;  // the surface is 4x the frame each way
+constexpr int32_t ReducePercent = 100 / SurfaceScale;
 constexpr int32_t RescalerChoosesFilter = 0;
+constexpr int32_t LargestFrameSide = 0x7FFFFFFF / SurfaceScale;  // its surface still fits in 32 bits
 
-}  // namespace
+int g_keptMemoryHolders = 0;
 
-int PaintRenderTargetBy(FrameRoute route, RenderTarget* target, int32_t* number, int32_t* angle,
-                        int32_t step, int32_t resetNumber)
+// The 4x surface's size for a frame rectangle; false when a side is not
+// positive or its four times does not fit in 32 bits (computed in 64 bits,
+// so that no rectangle wraps round to a small surface).
+bool SurfaceSizeFor(const RECT* rect, int32_t* width, int32_t* height)
+{
+    const int64_t w = static_cast<int64_t>(rect->right) - rect->left;
+    const int64_t h = static_cast<int64_t>(rect->bottom) - rect->top;
+    if (w <= 0 || h <= 0 || w > LargestFrameSide || h > LargestFrameSide) return false;
+    *width = static_cast<int32_t>(w * SurfaceScale);
+    *height = static_cast<int32_t>(h * SurfaceScale);
+    return true;
+}
+
+// Lays the frame from the kept layers where they are known and paints the
+// rest with GDI, in the painter's order. Without kept layers (null: the
+// frame's brushes, pens or font cannot all be made, or there is no memory
+// for them) every layer is painted with GDI on a zeroed surface, as the
+// painter does on a fresh one, so the frame is the painter's frame.
+int PaintLayers(RenderTarget* target, KeptLayers* kept, int32_t* number, int32_t* angle, int32_t step,
+                int32_t resetNumber)
 {
     HDC dc = target->memoryDc;
     const RECT* rect = &target->rect;
-    if (route == FrameRoute::Plain) return PaintLeaderFrame(dc, rect, number, angle, step, resetNumber);
-
-    // The same layers in the same order; the opaque ones are written from
-    // their kept bytes when known, and learnt from GDI when not.
     auto* pixels = static_cast<uint8_t*>(target->pixels);
-    const size_t bytes = static_cast<size_t>(rect->bottom) * DibStride(rect->right, 24);
-    KeptLayers* kept = KeptLayersFor(rect->right, rect->bottom);
-
-    const KeptBackdrop* backdrop = kept ? kept->backdrop(*angle) : nullptr;
-    if (backdrop) {
+    if (!kept) {
         GdiFlush();
-        StampBackdrop(pixels, bytes, *backdrop);
-    } else if (PaintLeaderBackdrop(dc, rect, *angle) && kept) {
+        std::memset(pixels, 0, static_cast<size_t>(rect->bottom) * DibStride(rect->right, 24));
+        return PaintLeaderFrame(dc, rect, number, angle, step, resetNumber);
+    }
+
+    if (const ByteRuns* backdrop = kept->backdrop(*angle)) {
+        GdiFlush();
+        StampRuns(pixels, *backdrop);
+    } else if (PaintLeaderBackdrop(dc, rect, *angle)) {
         GdiFlush();
         kept->learnBackdrop(*angle, pixels);
     }
 
     PaintLeaderNumber(dc, rect, *number);
 
-    const std::vector<OverlayRun>* overlay = kept ? kept->overlay() : nullptr;
-    if (overlay) {
+    if (const ByteRuns* overlay = kept->overlay()) {
         GdiFlush();
-        StampOverlay(pixels, *overlay);
+        StampRuns(pixels, *overlay);
     } else {
         PaintLeaderOverlay(dc, rect);
     }
     return StepLeaderCounter(number, angle, step, resetNumber);
 }
 
-HGLOBAL RenderLeaderFrameBy(FrameRoute route, const RECT* rect, int32_t* number, int32_t* angle,
-                            int32_t step, int32_t resetNumber, int32_t* more)
+// The rescaled 24-bit frame made what the caller asked for. When the grey
+// step fails, the 24-bit frame goes on, as it is.
+HGLOBAL InFormat(HGLOBAL frame, FrameFormat format)
 {
-    RenderTarget target = {};
-    *more = 1;
-    const int32_t width = static_cast<int32_t>(static_cast<uint32_t>(rect->right - rect->left) << 2);
-    const int32_t height = static_cast<int32_t>(static_cast<uint32_t>(rect->bottom - rect->top) << 2);
-    if (!CreatePixelRenderTarget(width, height, &target)) {
-        FinishRenderTarget(&target, 0);
-        return nullptr;
+    if (format == FrameFormat::GreyPalette) {
+        if (HGLOBAL reduced = ReduceToGrey8(frame)) {
+            GlobalFree(frame);
+            return reduced;
+        }
     }
+    return frame;
+}
+
+// The layers when they may be laid from kept pixels: only while the frame's
+// brushes, pens and font can all be made.
+KeptLayers* LayersToLay(KeptFrameSize* kept, const RECT* rect, int32_t angle)
+{
+    return kept && LeaderObjectsCanBeMade(rect, angle) ? &kept->layers : nullptr;
+}
+
+// Copies the box's rows from the kept surface into the number's picture (a
+// bottom-up 24-bit picture of the box's size), or back. The box counts from
+// the top of the surface.
+void CopyNumberBox(const KeptSurface& surface, void* picture, const RECT& box, bool intoPicture)
+{
+    const LONG surfaceHeight = surface.header()->biHeight;
+    const size_t surfaceStride = DibStride(surface.header()->biWidth, 24);
+    const size_t pictureStride = DibStride(box.right - box.left, 24);
+    const size_t rowBytes = static_cast<size_t>(box.right - box.left) * 3;
+    for (LONG y = box.top; y < box.bottom; ++y) {
+        uint8_t* inSurface = surface.pixels() + static_cast<size_t>(surfaceHeight - 1 - y) * surfaceStride +
+                             static_cast<size_t>(box.left) * 3;
+        uint8_t* inPicture =
+            static_cast<uint8_t*>(picture) + static_cast<size_t>(box.bottom - 1 - y) * pictureStride;
+        if (intoPicture)
+            std::memcpy(inPicture, inSurface, rowBytes);
+        else
+            std::memcpy(inSurface, inPicture, rowBytes);
+    }
+}
+
+// Paints the kept route's frame on the kept surface. Once every layer but the
+// number is kept and the number's box is known, the frame's DC and DIB
+// section are a picture of the number's box alone: the backdrop is laid on
+// the surface, the box's part of it copied into the picture, the number drawn
+// there by GDI at the surface's coordinates (moved by the viewport origin, so
+// the text is placed exactly as on the surface) and copied back, then the
+// overlay laid. A section's memory is new to the process in every frame, on
+// a mapping or not, and each page first written costs a fault, so GDI's part
+// is kept to the box's pages; a section of its own also spares mapping a
+// view (under Wine a round trip to its server to map, another to unmap).
+// Until then, frames are painted on a section on the kept surface's mapping.
+// False when the frame's DC or section cannot be made; the counter has not
+// moved then.
+bool PaintOnKeptSurface(KeptFrameSize* kept, int32_t* number, int32_t* angle, int32_t step, int32_t resetNumber,
+                        int32_t* more)
+{
+    const RECT surfaceRect = {0, 0, kept->surface.header()->biWidth, kept->surface.header()->biHeight};
+    KeptLayers* layers = LayersToLay(kept, &surfaceRect, *angle);
+    const ByteRuns* backdrop = layers ? layers->backdrop(*angle) : nullptr;
+    const ByteRuns* overlay = backdrop ? layers->overlay() : nullptr;
+    const RECT* box = overlay ? layers->numberBox(*number) : nullptr;
+    if (box) {
+        DibCanvas picture(Rgb24Header(box->right - box->left, box->bottom - box->top));
+        if (!picture) return false;
+        StampRuns(kept->surface.pixels(), *backdrop);
+        GdiFlush();
+        CopyNumberBox(kept->surface, picture.bits(), *box, true);
+        SetViewportOrgEx(picture.dc(), -box->left, -box->top, nullptr);
+        PaintLeaderNumber(picture.dc(), &surfaceRect, *number);
+        GdiFlush();
+        CopyNumberBox(kept->surface, picture.bits(), *box, false);
+        picture.reset();
+        StampRuns(kept->surface.pixels(), *overlay);
+        *more = StepLeaderCounter(number, angle, step, resetNumber);
+        return true;
+    }
+    RenderTarget target;
+    if (!CreateRenderTargetOn(kept->surface, &target)) return false;
+    *more = PaintLayers(&target, layers, number, angle, step, resetNumber);
+    FinishRenderTarget(&target, 0);
+    return true;
+}
+
+// The kept route: the surface's memory, its layers and the rescaler's
+// working memory stay from frame to frame; the frame's DC and DIB section are
+// made and released within the call.
+HGLOBAL RenderOnKeptSurface(KeptFrameSize* kept, int32_t* number, int32_t* angle, int32_t step,
+                            int32_t resetNumber, FrameFormat format, int32_t* more)
+{
+    if (!PaintOnKeptSurface(kept, number, angle, step, resetNumber, more)) return nullptr;
+
+    // Straight from the kept surface: the frame is the first global block.
+    const BITMAPINFOHEADER* header = kept->surface.header();
+    HGLOBAL small = RescalePixels(header, kept->surface.pixels(), header->biWidth / SurfaceScale,
+                                  header->biHeight / SurfaceScale,
+                                  RescalerChoosesFilter, 1.0, &KeptFrames().rescaleMemory());
+    if (!small) return nullptr;
+    return InFormat(small, format);
+}
+
+}  // namespace
+
+int PaintRenderTargetBy(FrameRoute route, RenderTarget* target, int32_t* number, int32_t* angle,
+                        int32_t step, int32_t resetNumber)
+{
+    if (route == FrameRoute::Plain)
+        return PaintLeaderFrame(target->memoryDc, &target->rect, number, angle, step, resetNumber);
+    KeptFrameSize* kept = KeptFrames().use(target->rect.right, target->rect.bottom);
+    return PaintLayers(target, LayersToLay(kept, &target->rect, *angle), number, angle, step, resetNumber);
+}
+
+HGLOBAL RenderLeaderFrameBy(FrameRoute route, const RECT* rect, int32_t* number, int32_t* angle,
+                            int32_t step, int32_t resetNumber, FrameFormat format, int32_t* more)
+{
+    *more = 1;
+    int32_t width = 0, height = 0;
+    if (!SurfaceSizeFor(rect, &width, &height)) return nullptr;
+
+    if (route == FrameRoute::Kept && KeptSurface::Fits(width, height)) {
+        // Memory for the size that cannot be had is a surface that cannot be made.
+        KeptFrameSize* kept = KeptFrames().use(width, height);
+        if (!kept || !kept->surface.shape(width, height)) return nullptr;
+        return RenderOnKeptSurface(kept, number, angle, step, resetNumber, format, more);
+    }
+
+    // Larger surfaces than are kept take the fresh surface.
+    if (route == FrameRoute::Kept) route = FrameRoute::FreshSurface;
+    RenderTarget target;
+    if (!CreatePixelRenderTarget(width, height, &target)) return nullptr;
     GdiFlush();
     SetMapMode(target.memoryDc, MM_TEXT);
     *more = PaintRenderTargetBy(route, &target, number, angle, step, resetNumber);
@@ -79,19 +217,22 @@ HGLOBAL RenderLeaderFrameBy(FrameRoute route, const RECT* rect, int32_t* number,
         return nullptr;
     }
     GlobalFree(target.block);
-    HGLOBAL frame = small;
-
-    if (HostWantsPaletteImages()) {
-        if (HGLOBAL reduced = ReduceToGrey8(frame)) {
-            GlobalFree(frame);
-            frame = reduced;
-        }
-    }
-    return frame;
+    return InFormat(small, format);
 }
 
 HGLOBAL RenderLeaderFrame(const RECT* rect, int32_t* number, int32_t* angle, int32_t step,
-                          int32_t resetNumber, int32_t* more)
+                          int32_t resetNumber, FrameFormat format, int32_t* more)
 {
-    return RenderLeaderFrameBy(FrameRoute::KeptOverlay, rect, number, angle, step, resetNumber, more);
+    return RenderLeaderFrameBy(FrameRoute::Kept, rect, number, angle, step, resetNumber, format, more);
+}
+
+void ReleaseKeptFrameMemory() { KeptFrames().release(); }
+
+size_t KeptFrameMemoryBytes() { return KeptFrames().keptBytes(); }
+
+KeptFrameMemoryScope::KeptFrameMemoryScope() { ++g_keptMemoryHolders; }
+
+KeptFrameMemoryScope::~KeptFrameMemoryScope()
+{
+    if (--g_keptMemoryHolders == 0) ReleaseKeptFrameMemory();
 }

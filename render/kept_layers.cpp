@@ -1,12 +1,14 @@
 // Learning, keeping and writing the leader's opaque layers.
 #include "render/kept_layers.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <utility>
 
 #include "image/packed_dib.h"
 #include "render/leader_layers.h"
+#include "win/dib_canvas.h"
 
 namespace {
 
@@ -19,56 +21,38 @@ constexpr uint8_t SecondFill = 0xFF;
 // anything much busier is not kept.
 constexpr size_t MaxBackdropRunsPerRow = 8;
 
-constexpr int32_t MaxKeptSide = 0x4000;
-
 size_t SurfaceBytes(int32_t width, int32_t height)
 {
     return static_cast<size_t>(height) * DibStride(width, 24);
 }
 
-// Draws the overlay on a fresh memory DC holding a 24-bit section filled with
-// `fill`, then lets `use` read the pixels. False when something cannot be made
-// or `use` runs out of memory.
-template <typename Use>
-bool DrawOverlayOn(int32_t width, int32_t height, uint8_t fill, Use use)
+bool SideCanBeLearnt(int32_t width, int32_t height)
 {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    void* pixels = nullptr;
-    HBITMAP section = dc ? CreateDIBSection(dc, &info, DIB_RGB_COLORS, &pixels, nullptr, 0) : nullptr;
-    HGDIOBJ previous = section ? SelectObject(dc, section) : nullptr;
-    bool ok = false;
-    if (previous && pixels) {
-        GdiFlush();
-        std::memset(pixels, fill, SurfaceBytes(width, height));
-        SetMapMode(dc, MM_TEXT);
-        RECT rect = {0, 0, width, height};
-        ok = PaintLeaderOverlay(dc, &rect);
-        GdiFlush();
-        if (ok) {
-            // Out of memory while reading: give up, but release everything below.
-            try {
-                use(static_cast<const uint8_t*>(pixels));
-            } catch (const std::bad_alloc&) {
-                ok = false;
-            }
-        }
-    }
-    if (previous) SelectObject(dc, previous);
-    if (section) DeleteObject(section);
-    if (dc) DeleteDC(dc);
-    if (screen) ReleaseDC(nullptr, screen);
-    return ok;
+    return width > 0 && height > 0 && width <= KeptLayers::MaxSide && height <= KeptLayers::MaxSide;
 }
 
-KeptLayers g_kept[2];  // [0] is the size used last
+// Paints a layer with `paint` (false when an object of it could not be made)
+// on a fresh surface filled with `fill`, then lets `use` read the pixels.
+// False when something cannot be made or `use` runs out of memory; the
+// surface is released on every path.
+template <typename Paint, typename Use>
+bool DrawLayerOn(int32_t width, int32_t height, uint8_t fill, Paint paint, Use use)
+{
+    DibCanvas canvas(Rgb24Header(width, height));
+    if (!canvas) return false;
+    GdiFlush();
+    std::memset(canvas.bits(), fill, SurfaceBytes(width, height));
+    SetMapMode(canvas.dc(), MM_TEXT);
+    RECT rect = {0, 0, width, height};
+    if (!paint(canvas.dc(), &rect)) return false;
+    GdiFlush();
+    try {
+        use(static_cast<const uint8_t*>(canvas.bits()));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
 
 // The end of the run of equal bytes that starts at `from`; eight bytes at a
 // time, since a backdrop's runs are long (a learnt frame is 3 MiB at most).
@@ -88,18 +72,28 @@ size_t EndOfRun(const uint8_t* pixels, size_t from, size_t bytes)
     return i;
 }
 
+ByteRun RunOf(size_t from, size_t to, uint8_t value)
+{
+    return {static_cast<uint32_t>(from), static_cast<uint32_t>(to - from), value};
+}
+
 }  // namespace
 
-bool FindLeaderOverlay(int32_t width, int32_t height, std::vector<OverlayRun>* runs)
+void StampRuns(uint8_t* pixels, const ByteRuns& runs)
+{
+    for (const ByteRun& run : runs) std::memset(pixels + run.offset, run.value, run.length);
+}
+
+bool FindLeaderOverlay(int32_t width, int32_t height, ByteRuns* runs)
 {
     runs->clear();
-    if (width <= 0 || height <= 0 || width > MaxKeptSide || height > MaxKeptSide) return false;
+    if (!SideCanBeLearnt(width, height)) return false;
     const size_t bytes = SurfaceBytes(width, height);
     std::vector<uint8_t> first;
-    bool ok = DrawOverlayOn(width, height, FirstFill, [&](const uint8_t* pixels) {
+    bool ok = DrawLayerOn(width, height, FirstFill, PaintLeaderOverlay, [&](const uint8_t* pixels) {
         first.assign(pixels, pixels + bytes);
     });
-    ok = ok && DrawOverlayOn(width, height, SecondFill, [&](const uint8_t* second) {
+    ok = ok && DrawLayerOn(width, height, SecondFill, PaintLeaderOverlay, [&](const uint8_t* second) {
         for (size_t i = 0; i < bytes;) {
             if (first[i] != second[i]) {
                 ++i;
@@ -107,7 +101,7 @@ bool FindLeaderOverlay(int32_t width, int32_t height, std::vector<OverlayRun>* r
             }
             size_t end = i + 1;
             while (end < bytes && first[end] == second[end] && first[end] == first[i]) ++end;
-            runs->push_back({static_cast<uint32_t>(i), static_cast<uint32_t>(end - i), first[i]});
+            runs->push_back(RunOf(i, end, first[i]));
             i = end;
         }
     });
@@ -115,79 +109,103 @@ bool FindLeaderOverlay(int32_t width, int32_t height, std::vector<OverlayRun>* r
     return ok;
 }
 
-void KeptLayers::reset(int32_t width, int32_t height)
+bool FindNumberBox(int32_t width, int32_t height, int32_t number, RECT* box)
 {
-    width_ = width;
-    height_ = height;
-    overlayFound_ = false;
-    std::vector<OverlayRun>().swap(overlay_);
-    std::vector<KeptBackdrop>().swap(backdrops_);
+    if (!SideCanBeLearnt(width, height)) return false;
+    SetRect(box, width, height, 0, 0);
+    const size_t stride = DibStride(width, 24);
+    auto paintNumber = [number](HDC dc, const RECT* rect) {
+        PaintLeaderNumber(dc, rect, number);
+        return true;
+    };
+    for (uint8_t fill : {FirstFill, SecondFill}) {
+        const bool drawn = DrawLayerOn(width, height, fill, paintNumber, [&](const uint8_t* pixels) {
+            for (int32_t row = 0; row < height; ++row) {
+                // Rows are bottom-up; the box counts from the top.
+                const uint8_t* bytes = pixels + static_cast<size_t>(height - 1 - row) * stride;
+                const size_t rowBytes = static_cast<size_t>(width) * 3;
+                const size_t first = bytes[0] == fill ? EndOfRun(bytes, 0, rowBytes) : 0;
+                if (first == rowBytes) continue;
+                size_t last = rowBytes - 1;
+                while (bytes[last] == fill) --last;
+                box->left = std::min<LONG>(box->left, static_cast<LONG>(first / 3));
+                box->right = std::max<LONG>(box->right, static_cast<LONG>(last / 3 + 1));
+                box->top = std::min<LONG>(box->top, row);
+                box->bottom = std::max<LONG>(box->bottom, row + 1);
+            }
+        });
+        if (!drawn) return false;
+    }
+    if (IsRectEmpty(box)) return false;
+    // A pixel more all round, within the surface.
+    InflateRect(box, 1, 1);
+    const RECT surface = {0, 0, width, height};
+    IntersectRect(box, box, &surface);
+    return true;
 }
 
-const KeptBackdrop* KeptLayers::backdrop(int32_t angle) const
+const ByteRuns* KeptLayers::backdrop(int32_t angle) const
 {
-    for (const KeptBackdrop& b : backdrops_)
-        if (b.angle == angle) return &b;
-    return nullptr;
+    if (angle < 1 || angle > MaxAngle || backdrops_[angle].empty()) return nullptr;
+    return &backdrops_[angle];
 }
 
 void KeptLayers::learnBackdrop(int32_t angle, const uint8_t* pixels)
 {
-    if (backdrops_.size() >= MaxBackdrops || backdrop(angle)) return;
+    if (angle < 1 || angle > MaxAngle || backdropCount_ >= MaxBackdrops || !backdrops_[angle].empty()) return;
+    if (width_ <= 0 || height_ <= 0 || width_ > MaxSide || height_ > MaxSide) return;
     const size_t bytes = SurfaceBytes(width_, height_);
     const size_t maxRuns = MaxBackdropRunsPerRow * static_cast<size_t>(height_);
     try {
-        KeptBackdrop learnt;
-        learnt.angle = angle;
+        ByteRuns learnt;
         for (size_t i = 0; i < bytes;) {
-            if (learnt.starts.size() >= maxRuns) return;
-            const uint8_t value = pixels[i];
-            learnt.starts.push_back(static_cast<uint32_t>(i));
-            learnt.values.push_back(value);
-            i = EndOfRun(pixels, i, bytes);
+            if (learnt.size() >= maxRuns) return;
+            const size_t end = EndOfRun(pixels, i, bytes);
+            learnt.push_back(RunOf(i, end, pixels[i]));
+            i = end;
         }
-        learnt.starts.shrink_to_fit();
-        learnt.values.shrink_to_fit();
-        backdrops_.push_back(std::move(learnt));
+        learnt.shrink_to_fit();
+        backdrops_[angle] = std::move(learnt);
+        ++backdropCount_;
     } catch (const std::bad_alloc&) {
     }
 }
 
-const std::vector<OverlayRun>* KeptLayers::overlay()
+const ByteRuns* KeptLayers::overlay()
 {
-    if (!overlayFound_) {
+    if (overlayState_ == Overlay::NotTried) {
+        overlayState_ = Overlay::CannotBeFound;
         try {
-            std::vector<OverlayRun> runs;
+            ByteRuns runs;
             if (!FindLeaderOverlay(width_, height_, &runs)) return nullptr;
             runs.shrink_to_fit();
             overlay_ = std::move(runs);
-            overlayFound_ = true;
+            overlayState_ = Overlay::Found;
         } catch (const std::bad_alloc&) {
             return nullptr;
         }
     }
-    return &overlay_;
+    return overlayState_ == Overlay::Found ? &overlay_ : nullptr;
 }
 
-KeptLayers* KeptLayersFor(int32_t width, int32_t height)
+const RECT* KeptLayers::numberBox(int32_t number)
 {
-    if (width <= 0 || height <= 0 || width > MaxKeptSide || height > MaxKeptSide) return nullptr;
-    if (g_kept[0].width() == width && g_kept[0].height() == height) return &g_kept[0];
-    std::swap(g_kept[0], g_kept[1]);
-    if (g_kept[0].width() != width || g_kept[0].height() != height) g_kept[0].reset(width, height);
-    return &g_kept[0];
-}
-
-void StampBackdrop(uint8_t* pixels, size_t bytes, const KeptBackdrop& backdrop)
-{
-    const size_t runs = backdrop.starts.size();
-    for (size_t i = 0; i < runs; ++i) {
-        const size_t end = i + 1 < runs ? backdrop.starts[i + 1] : bytes;
-        std::memset(pixels + backdrop.starts[i], backdrop.values[i], end - backdrop.starts[i]);
+    for (const NumberBox& kept : numberBoxes_)
+        if (kept.number == number) return kept.found ? &kept.box : nullptr;
+    if (numberBoxes_.size() >= MaxNumberBoxes) return nullptr;
+    try {
+        NumberBox learnt = {number, false, {}};
+        learnt.found = FindNumberBox(width_, height_, number, &learnt.box);
+        numberBoxes_.push_back(learnt);
+        return learnt.found ? &numberBoxes_.back().box : nullptr;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
     }
 }
 
-void StampOverlay(uint8_t* pixels, const std::vector<OverlayRun>& runs)
+size_t KeptLayers::keptBytes() const
 {
-    for (const OverlayRun& run : runs) std::memset(pixels + run.offset, run.value, run.length);
+    size_t bytes = overlay_.capacity() * sizeof(ByteRun) + numberBoxes_.capacity() * sizeof(NumberBox);
+    for (const ByteRuns& runs : backdrops_) bytes += runs.capacity() * sizeof(ByteRun);
+    return bytes;
 }

@@ -1,71 +1,97 @@
-// Kept copies of the leader's opaque layers, for the frame pipeline. The
-// background with the sweep sector depends only on the surface size and the
-// angle; the rings and crosshair only on the size. Neither is antialiased, so
-// their final bytes can be learnt from GDI once and written straight into each
+// Kept copies of the leader's opaque layers for one surface size. The
+// background with the sweep sector depends only on the size and the angle;
+// the rings and crosshair only on the size. Neither is antialiased, so their
+// final bytes can be learnt from GDI once and written straight into each
 // frame's pixel memory, leaving only the number to draw (the wide-pen rings
-// and the large pie are nearly all of a frame's GDI time). Kept for the two
-// surface sizes used last (the build's and the preview's), bounded per size.
+// and the large pie are nearly all of a frame's GDI time). The number is
+// drawn by GDI on every frame, over what lies beneath it; what is kept of it
+// is only the box its text can change, so that it can be drawn in a small
+// picture of that box instead of on the whole surface.
 #pragma once
 
 #include <windows.h>
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
-// The background and sector of one angle: the whole pixel memory as runs of
-// one byte value, run i from starts[i] to starts[i + 1] (or the end).
-struct KeptBackdrop {
-    int32_t angle = 0;
-    std::vector<uint32_t> starts;
-    std::vector<uint8_t> values;
-};
-
-// A run of bytes of one value; the rings and crosshair are a set of these.
-struct OverlayRun {
+// A run of bytes of one value in a surface's pixel memory. Both layers are
+// sets of these: a backdrop covers every byte, the overlay only its own.
+struct ByteRun {
     uint32_t offset;
     uint32_t length;
     uint8_t value;
 };
+using ByteRuns = std::vector<ByteRun>;
+
+// Writes runs into pixel memory of the size they were learnt for.
+void StampRuns(uint8_t* pixels, const ByteRuns& runs);
 
 class KeptLayers {
 public:
-    // At most this many angles are kept per size (every caller steps by 6: 60).
+    // Backdrops are kept by angle, one slot per whole degree of the angles a
+    // frame is painted at (1 to 360); others are always painted.
+    static constexpr int32_t MaxAngle = 360;
+    // At most this many per size (every caller steps by 6: 60 angles). A
+    // backdrop is a few runs per row: about 40 KiB at 1024 x 1024.
     static constexpr size_t MaxBackdrops = 64;
+    // The largest side learnt: the overlay is found on two surfaces this big.
+    static constexpr int32_t MaxSide = 0x4000;
+
+    KeptLayers(int32_t width, int32_t height) : width_(width), height_(height) {}
 
     int32_t width() const { return width_; }
     int32_t height() const { return height_; }
 
-    size_t backdropCount() const { return backdrops_.size(); }
+    size_t backdropCount() const { return backdropCount_; }
     // The backdrop of this angle, or null when it has not been learnt.
-    const KeptBackdrop* backdrop(int32_t angle) const;
+    const ByteRuns* backdrop(int32_t angle) const;
     // Learns the backdrop of this angle from pixel memory on which exactly the
     // backdrop has just been painted (and flushed). Keeps nothing when full,
     // when the pixels are not a few runs per row, or when memory runs out.
     void learnBackdrop(int32_t angle, const uint8_t* pixels);
 
-    // The rings and crosshair, found on first use (see FindLeaderOverlay);
-    // null when they cannot be found.
-    const std::vector<OverlayRun>* overlay();
+    // The rings and crosshair, found on first use (see FindLeaderOverlay).
+    // Null when they cannot be found; that is remembered, and they are not
+    // looked for again at this size while the layers are kept.
+    const ByteRuns* overlay();
 
-    void reset(int32_t width, int32_t height);
+    // The box of the surface that the number's text can change (see
+    // FindNumberBox), found on first use; null when it cannot be found, which
+    // is remembered for the number, or when this many numbers are kept.
+    static constexpr size_t MaxNumberBoxes = 16;
+    const RECT* numberBox(int32_t number);
+
+    // Heap bytes held by the learnt runs.
+    size_t keptBytes() const;
 
 private:
-    int32_t width_ = 0, height_ = 0;
-    bool overlayFound_ = false;
-    std::vector<OverlayRun> overlay_;
-    std::vector<KeptBackdrop> backdrops_;
-};
+    enum class Overlay { NotTried, Found, CannotBeFound };
+    struct NumberBox {
+        int32_t number;
+        bool found;
+        RECT box;
+    };
 
-// The kept layers for a width x height surface, made the current size of
-// the small cache; null only when memory runs out. Never throws.
-KeptLayers* KeptLayersFor(int32_t width, int32_t height);
+    int32_t width_, height_;
+    Overlay overlayState_ = Overlay::NotTried;
+    ByteRuns overlay_;
+    std::vector<NumberBox> numberBoxes_;
+    std::array<ByteRuns, MaxAngle + 1> backdrops_;  // by angle; empty: not learnt
+    size_t backdropCount_ = 0;
+};
 
 // Finds the rings' and crosshair's bytes for a width x height 24-bit surface
 // with a frame rectangle covering it, by drawing them with PaintLeaderOverlay
 // on two surfaces of different uniform bytes: exactly the bytes equal in both
 // are theirs. False (runs empty) when a surface or pen could not be made.
-bool FindLeaderOverlay(int32_t width, int32_t height, std::vector<OverlayRun>* runs);
+bool FindLeaderOverlay(int32_t width, int32_t height, ByteRuns* runs);
 
-// Write kept bytes into pixel memory of the size they were learnt for.
-void StampBackdrop(uint8_t* pixels, size_t bytes, const KeptBackdrop& backdrop);
-void StampOverlay(uint8_t* pixels, const std::vector<OverlayRun>& runs);
+// Finds the box that the number's text can change on a width x height
+// surface: every pixel it gives another value on a black and on a white
+// surface, and one pixel more all round, within the surface. The leader's
+// backdrops are greys between the two, over which the same coverage changes
+// no pixel that it leaves alone on black. False when a surface cannot be made
+// or the text changes nothing.
+bool FindNumberBox(int32_t width, int32_t height, int32_t number, RECT* box);

@@ -19,6 +19,12 @@ void PaintLeaderNumber(HDC dc, const RECT* rect, int32_t number);
 // false when a pen could not be made (the lines then used the selected pen).
 bool PaintLeaderOverlay(HDC dc, const RECT* rect);
 
+// True when the frame's brushes, pens and font can all be made now (each is
+// made and deleted again). A frame laid partly from kept pixels equals the
+// painter's only when they can: without them the painter leaves its layers
+// undrawn or drawn with whatever the device context held.
+bool LeaderObjectsCanBeMade(const RECT* rect, int32_t angle);
+
 // Moves the counter on by one frame; returns 0 after the countdown's last
 // frame (the counter is then back at (resetNumber, 360)), otherwise 1.
 int StepLeaderCounter(int32_t* number, int32_t* angle, int32_t step, int32_t resetNumber);

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "render/gdi_scoped.h"
 #include "render/leader_layers.h"
+#include "win/gdi_owners.h"
 
 namespace {
 
@@ -51,6 +51,20 @@ FrameGeometry MeasureFrame(const RECT* rect)
 // larger number. Zero or negative heights are passed on as they come.
 int NumberFontHeight(int m) { return m > 128 ? m - 96 : m - 24; }
 
+// The objects of a frame, made the one way the painter makes them.
+HBRUSH MakeBackgroundBrush(int32_t angle)
+{
+    return CreateSolidBrush(angle == 360 ? FirstFrameBackground : Background);
+}
+HBRUSH MakeSweepBrush() { return CreateSolidBrush(SweepGrey); }
+HFONT MakeNumberFont(const FrameGeometry& g)
+{
+    return CreateFontA(NumberFontHeight(g.m), 0, 0, 0, NumberWeight, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, 0,
+                       NumberFace);
+}
+HPEN MakeRingPen() { return CreatePen(PS_SOLID, RingPenWidth, RingGrey); }
+HPEN MakeCrosshairPen() { return CreatePen(PS_SOLID, CrosshairPenWidth, CrosshairGrey); }
+
 }  // namespace
 
 void RotatePoint(POINT* point, POINT centre, int32_t degrees)
@@ -72,7 +86,7 @@ bool PaintLeaderBackdrop(HDC dc, const RECT* rect, int32_t angle)
 
     {
         // Filled without selecting the brush.
-        GdiBrush brush(CreateSolidBrush(angle == 360 ? FirstFrameBackground : Background));
+        GdiBrush brush(MakeBackgroundBrush(angle));
         allMade = allMade && brush;
         FillRect(dc, rect, brush.get());
     }
@@ -82,7 +96,7 @@ bool PaintLeaderBackdrop(HDC dc, const RECT* rect, int32_t angle)
         // to E, which lies (360 - angle) degrees clockwise of it: the sector
         // covers `angle` degrees and the background shows in the wedge.
         SelectionScope noOutline(dc, GetStockObject(NULL_PEN));
-        GdiBrush brush(CreateSolidBrush(SweepGrey));
+        GdiBrush brush(MakeSweepBrush());
         SelectionScope fill(dc, brush.get());
         allMade = allMade && brush;
         POINT end = {g.cx, g.cy - g.e};
@@ -95,8 +109,7 @@ bool PaintLeaderBackdrop(HDC dc, const RECT* rect, int32_t angle)
 void PaintLeaderNumber(HDC dc, const RECT* rect, int32_t number)
 {
     const FrameGeometry g = MeasureFrame(rect);
-    GdiFont font(CreateFontA(NumberFontHeight(g.m), 0, 0, 0, NumberWeight, FALSE, FALSE, FALSE, ANSI_CHARSET,
-                             0, 0, 0, 0, NumberFace));
+    GdiFont font(MakeNumberFont(g));
     SelectionScope useFont(dc, font.get());
     SetTextColor(dc, NumberGrey);
     SetBkMode(dc, TRANSPARENT);
@@ -113,7 +126,7 @@ bool PaintLeaderOverlay(HDC dc, const RECT* rect)
 
     {
         SelectionScope hollow(dc, GetStockObject(NULL_BRUSH));
-        GdiPen pen(CreatePen(PS_SOLID, RingPenWidth, RingGrey));
+        GdiPen pen(MakeRingPen());
         SelectionScope usePen(dc, pen.get());
         allMade = allMade && pen;
         int r = g.m / 3 + 4;
@@ -123,7 +136,7 @@ bool PaintLeaderOverlay(HDC dc, const RECT* rect)
     }
 
     {
-        GdiPen pen(CreatePen(PS_SOLID, CrosshairPenWidth, CrosshairGrey));
+        GdiPen pen(MakeCrosshairPen());
         SelectionScope usePen(dc, pen.get());
         allMade = allMade && pen;
         MoveToEx(dc, rect->left, g.cy, nullptr);
@@ -132,6 +145,17 @@ bool PaintLeaderOverlay(HDC dc, const RECT* rect)
         LineTo(dc, g.cx, rect->bottom);
     }
     return allMade;
+}
+
+bool LeaderObjectsCanBeMade(const RECT* rect, int32_t angle)
+{
+    // Made in the painter's order and released at once.
+    GdiBrush background(MakeBackgroundBrush(angle));
+    GdiBrush sweep(MakeSweepBrush());
+    GdiFont font(MakeNumberFont(MeasureFrame(rect)));
+    GdiPen ring(MakeRingPen());
+    GdiPen crosshair(MakeCrosshairPen());
+    return background && sweep && font && ring && crosshair;
 }
 
 int StepLeaderCounter(int32_t* number, int32_t* angle, int32_t step, int32_t resetNumber)

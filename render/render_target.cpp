@@ -1,37 +1,66 @@
-// The offscreen 24-bit surface: packed DIB block, DIB section over the same
-// header, memory DC. Finishing copies the section's pixels into the block
-// (same header, so same row layout) and releases everything in reverse order.
+// The offscreen 24-bit surface: a DIB section over a packed DIB's header or
+// over the kept surface's mapping, in a memory DC. Finishing copies the
+// section's pixels into the block (same header, so same row layout) and
+// releases everything in reverse order.
 #include "render/render_target.h"
 
 #include <cstring>
 
 #include "image/packed_dib.h"
+#include "render/kept_surface.h"
 
 namespace {
 
+// Every GDI object, DC and the lock, bottom up: the section is deselected
+// before it is deleted, and deleted before its DC.
+void ReleaseOwners(RenderTarget* target)
+{
+    target->pixels = nullptr;
+    target->selection.reset();
+    target->section.reset();
+    target->memoryDc.reset();
+    target->screenDc.reset();
+    target->blockLock.reset();
+    target->header = nullptr;
+}
+
+// Drops what a previous use left (a finished target holds nothing but maybe
+// the caller's block, which is the caller's and is forgotten, not freed).
+void ClearRenderTarget(RenderTarget* target)
+{
+    ReleaseOwners(target);
+    target->block = nullptr;
+    SetRectEmpty(&target->rect);
+}
+
+// Makes the section described by `header` (on the mapping when given) and
+// selects it into the target's memory DC; false when either step fails.
+bool SelectSection(RenderTarget* target, const BITMAPINFOHEADER* header, HANDLE mapping, DWORD offset,
+                   bool isotropic)
+{
+    target->section = DibSection(target->memoryDc, reinterpret_cast<const BITMAPINFO*>(header), mapping, offset);
+    if (!target->section) return false;
+    GdiFlush();
+    if (isotropic) SetMapMode(target->memoryDc, MM_ISOTROPIC);
+    target->selection = SelectionScope(target->memoryDc, target->section.get());
+    return static_cast<bool>(target->selection);
+}
+
 int MakeRenderTarget(int32_t width, int32_t height, RenderTarget* target, bool isotropic)
 {
-    std::memset(target, 0, sizeof *target);
-    target->screenDc = GetDC(nullptr);
-    // Not tested here: a missing memory DC makes the selection below fail.
-    target->memoryDc = CreateCompatibleDC(target->screenDc);
+    ClearRenderTarget(target);
+    target->screenDc = WindowDc::Client(nullptr);
+    // Not tested here: a missing memory DC makes the selection fail.
+    target->memoryDc = MemoryDc::CompatibleWith(target->screenDc.get());
 
     target->block = CreatePackedDib(width, height, nullptr, 24);
-    if (target->block) target->header = static_cast<BITMAPINFOHEADER*>(GlobalLock(target->block));
-    if (target->header) {
-        target->section = CreateDIBSection(target->memoryDc,
-                                           reinterpret_cast<const BITMAPINFO*>(target->header),
-                                           DIB_RGB_COLORS, &target->pixels, nullptr, 0);
-    }
-    if (target->section) {
-        GdiFlush();
-        if (isotropic) SetMapMode(target->memoryDc, MM_ISOTROPIC);
-        target->previousBitmap = SelectObject(target->memoryDc, target->section);
-    }
-    if (!target->previousBitmap) {
+    if (target->block) target->blockLock = LockedGlobal(target->block);
+    target->header = static_cast<BITMAPINFOHEADER*>(target->blockLock.get());
+    if (!target->header || !SelectSection(target, target->header, nullptr, 0, isotropic)) {
         FinishRenderTarget(target, 0);
         return 0;
     }
+    target->pixels = target->section.bits();
     const LONG w = target->header->biWidth;
     const LONG h = target->header->biHeight;
     if (isotropic) {
@@ -54,34 +83,31 @@ int CreatePixelRenderTarget(int32_t width, int32_t height, RenderTarget* target)
     return MakeRenderTarget(width, height, target, false);
 }
 
+int CreateRenderTargetOn(const KeptSurface& surface, RenderTarget* target)
+{
+    ClearRenderTarget(target);
+    target->memoryDc = MemoryDc::CompatibleWith(nullptr);
+    if (!surface || !target->memoryDc ||
+        !SelectSection(target, surface.header(), surface.mapping(), KeptSurface::PixelOffset, false)) {
+        FinishRenderTarget(target, 0);
+        return 0;
+    }
+    target->header = surface.header();
+    target->pixels = surface.pixels();
+    SetRect(&target->rect, 0, 0, target->header->biWidth, target->header->biHeight);
+    return 1;
+}
+
 int FinishRenderTarget(RenderTarget* target, uint32_t flags)
 {
     GdiFlush();
-    if (target->pixels && target->header) {
+    if (target->block && target->pixels && target->header) {
         const BITMAPINFOHEADER* h = target->header;
         const size_t bytes = static_cast<size_t>(h->biHeight) * DibStride(h->biWidth, h->biBitCount);
         std::memcpy(DibPixelBits(target->header), target->pixels, bytes);
     }
-    // The pixels belong to the section and go with it.
-    target->pixels = nullptr;
-    if (target->previousBitmap) {
-        SelectObject(target->memoryDc, target->previousBitmap);
-        target->previousBitmap = nullptr;
-    }
-    if (target->section) {
-        DeleteObject(target->section);
-        target->section = nullptr;
-    }
-    if (target->memoryDc) {
-        DeleteDC(target->memoryDc);
-        target->memoryDc = nullptr;
-    }
-    if (target->screenDc) {
-        ReleaseDC(nullptr, target->screenDc);
-        target->screenDc = nullptr;
-    }
-    if (target->block && target->header) GlobalUnlock(target->block);
-    target->header = nullptr;
+    // The pixels belong to the section (or the kept surface) and go with it.
+    ReleaseOwners(target);
     if (target->block && !(flags & KeepRenderTargetBlock)) {
         GlobalFree(target->block);
         target->block = nullptr;

@@ -6,8 +6,8 @@
 
 #include <initializer_list>
 
-#include "render/gdi_scoped.h"
 #include "resources/resource_ids.h"
+#include "win/gdi_owners.h"
 
 namespace {
 

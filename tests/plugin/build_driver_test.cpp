@@ -96,11 +96,11 @@ size_t FrameBytes(const BITMAPINFOHEADER* h)
 void ExpectPipelineFrame(const HostCall& call, const HostContext& context, int k, int startNumber, int width,
                          int height)
 {
-    SetCurrentHostContext(&context);
     const RECT rect = {0, 0, width, height};
     int32_t number = startNumber - k / 60, angle = 360 - 6 * (k % 60), more = 0;
-    HGLOBAL expected = RenderLeaderFrame(&rect, &number, &angle, 6, startNumber, &more);
-    SetCurrentHostContext(nullptr);
+    const FrameFormat format =
+        (context.outputFlags & HostOutputPaletteImages) ? FrameFormat::GreyPalette : FrameFormat::TrueColour;
+    HGLOBAL expected = RenderLeaderFrame(&rect, &number, &angle, 6, startNumber, format, &more);
     ASSERT_NE(expected, nullptr) << "frame " << k;
     {
         LockedDib view(expected);
@@ -318,8 +318,9 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"FifthImageRefusedInOk", true, HostOpAddImage, 5, Ops({18, 1}, 5, {3, 4}), kAddImageFailed, 7, 0},
         FailureCase{"FifthImageRefusedInTest", false, HostOpAddImage, 5, Ops({18, 5}, 5, {4}), kAddImageFailed, 7,
                     0},
-        // The sixth frame's surface cannot be made; the next step makes it.
-        FailureCase{"OneFrameUnmadeInOk", true, 0, 0, Ops({18, 1}, 120, {3, 4}), nullptr, 0, 1, 4}),
+        // The sixth frame's block cannot be allocated: that frame is lost after
+        // painting (the counter has moved on), the next ones are made.
+        FailureCase{"OneFrameUnmadeInOk", true, 0, 0, Ops({18, 1}, 119, {3, 4}), nullptr, 0, 1, 4}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 struct ClampCase {

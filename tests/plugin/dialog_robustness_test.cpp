@@ -85,12 +85,15 @@ std::vector<COLORREF> ButtonPixels(HWND button)
 
 // During an OK build the host opens the plug-in again with the other output
 // format and another button look, and closes it. The nested dialog answers
-// Cancel and Escape; the outer build keeps its own format, count and look.
+// Cancel and Escape; the outer build keeps its own format, count and look,
+// and the frames' kept memory, which only the outer dialog's end releases.
 TEST(Reentrancy, NestedDialogClosesAndTheOuterBuildKeepsItsOwnContext)
 {
     SKIP_WITHOUT_PIPELINE();
     for (bool escape : {false, true}) {
         TestHost host;
+        FileMappingWatch mappings(host.module());
+        size_t mappingsAfterInner = 0;
         host.setPaletteOutput(!escape);
         host.context().skinStyle = escape ? 0 : 3;
         HostContext inner = host.context();
@@ -108,6 +111,7 @@ TEST(Reentrancy, NestedDialogClosesAndTheOuterBuildKeepsItsOwnContext)
             h.dll().doBuild()(h.hostWindow(), &inner, 0);
             KillTimer(nullptr, timer);
             innerResult = h.dialogResult();
+            mappingsAfterInner = mappings.liveMappings();
             okAfter = ButtonPixels(GetDlgItem(h.dialog(), IDOK));
         };
         host.setSettings(64, 64, 1, 10).press(IDOK);
@@ -119,6 +123,8 @@ TEST(Reentrancy, NestedDialogClosesAndTheOuterBuildKeepsItsOwnContext)
         for (int i = 0; i < 120; ++i)
             ASSERT_EQ(FrameBits(*frames[i]), escape ? 24 : 8) << "escape " << escape << ", frame " << i;
         EXPECT_EQ(host.callsOf(HostOpFinish).back()->value, 1);
+        EXPECT_GT(mappingsAfterInner, 0u) << "escape " << escape << ": the nested dialog released the outer's memory";
+        EXPECT_EQ(mappings.liveMappings(), 0u) << escape;
     }
 }
 
@@ -197,16 +203,16 @@ TEST(Exceptions, NothingEscapesTheWindowProceduresAndABuildEndsAsFailed)
     const HMODULE self = GetModuleHandleA(nullptr);
     void* const thrower = reinterpret_cast<void*>(&ThrowBadAlloc);
     ScopedImportPatch brushes(self, "user32.dll", "GetSysColorBrush", thrower);
-    std::unique_ptr<ScopedImportPatch> screenDCs;  // the first call of each frame
+    std::unique_ptr<ScopedImportPatch> frameDCs;  // each frame makes its memory DC
     host.context().skinStyle = 3;
     host.duringCall = [&](TestHost&, HostCall& call) {
         if (call.operation == HostOpAddImage && call.frameRecord()->index == 2)
-            screenDCs = std::make_unique<ScopedImportPatch>(self, "user32.dll", "GetDC", thrower);
+            frameDCs = std::make_unique<ScopedImportPatch>(self, "gdi32.dll", "CreateCompatibleDC", thrower);
     };
     g_thrown = 0;
     host.setSettings(64, 64, 1, 10).wait(10).press(IDOK);
     const int32_t dialogResult = host.doBuild(&host.context(), &DoBuildInThisProcess);
-    screenDCs.reset();
+    frameDCs.reset();
     SetPluginModule(linkedModule);
 
     EXPECT_GE(g_thrown, 3) << "a preview paint, a button paint and a frame should have thrown";
@@ -219,16 +225,20 @@ TEST(Exceptions, NothingEscapesTheWindowProceduresAndABuildEndsAsFailed)
 
 // Several builds and many preview ticks leave no GDI object, device context,
 // global block or lock behind, and the counts do not grow between builds.
+// The frames' kept memory (a mapping for the build's size and one for the
+// preview's) lives while the dialog runs and is gone when it has ended.
 TEST(Resources, NoGrowthAcrossBuildsAndPreviewTicks)
 {
     SKIP_WITHOUT_PIPELINE();
     TestHost host;
     GdiObjectWatch gdi(host.module());
     GlobalMemoryWatch memory(host.module());
-    std::vector<size_t> liveGdi, liveBlocks;
+    FileMappingWatch mappings(host.module());
+    std::vector<size_t> liveGdi, liveBlocks, liveMappings;
     auto sample = [&](HWND) {
         liveGdi.push_back(gdi.liveObjects());
         liveBlocks.push_back(memory.liveBlocks());
+        liveMappings.push_back(mappings.liveMappings());
     };
     host.setSettings(64, 64, 1, 10).wait(20).then(sample);
     for (int i = 0; i < 3; ++i) host.press(IDC_TEST).wait(10).then(sample);
@@ -241,10 +251,14 @@ TEST(Resources, NoGrowthAcrossBuildsAndPreviewTicks)
     for (size_t i = 0; i < liveGdi.size(); ++i) {
         EXPECT_EQ(liveGdi[i], 0u) << "sample " << i;
         EXPECT_EQ(liveBlocks[i], 0u) << "sample " << i;
+        EXPECT_GE(liveMappings[i], 1u) << "sample " << i;
+        EXPECT_LE(liveMappings[i], 2u) << "sample " << i;
     }
     EXPECT_EQ(gdi.liveObjects(), 0u);
     EXPECT_EQ(memory.liveBlocks(), 0u);
     EXPECT_EQ(memory.heldLocks(), 0);
+    EXPECT_EQ(mappings.liveMappings(), 0u);
+    EXPECT_EQ(mappings.liveViews(), 0u);
 }
 
 }  // namespace

@@ -8,34 +8,19 @@
 #include <cstdio>
 #include <cstring>
 
+#include "win/dib_canvas.h"
+
 class DibSurface {
 public:
-    DibSurface(int width, int height) : width_(width), height_(height)
+    // Bottom-up, like the pipeline's surface.
+    DibSurface(int width, int height)
+        : width_(width), height_(height), stride_(((width * 24 + 31) / 32) * 4), canvas_(Rgb24Header(width, height))
     {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = height;  // bottom-up, like the pipeline's surface
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 24;
-        dc_ = CreateCompatibleDC(nullptr);
-        void* bits = nullptr;
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        bits_ = static_cast<uint8_t*>(bits);
-        previous_ = SelectObject(dc_, bitmap_);
-        stride_ = ((width * 24 + 31) / 32) * 4;
+        bits_ = static_cast<uint8_t*>(canvas_.bits());
     }
-    ~DibSurface()
-    {
-        SelectObject(dc_, previous_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-    }
-    DibSurface(const DibSurface&) = delete;
-    DibSurface& operator=(const DibSurface&) = delete;
 
     explicit operator bool() const { return bits_ != nullptr; }
-    HDC dc() const { return dc_; }
+    HDC dc() const { return canvas_.dc(); }
     RECT rect() const { return {0, 0, width_, height_}; }
     int width() const { return width_; }
     int height() const { return height_; }
@@ -65,12 +50,7 @@ public:
     bool saveBmp(const char* path) const
     {
         BITMAPFILEHEADER file = {};
-        BITMAPINFOHEADER info = {};
-        info.biSize = sizeof info;
-        info.biWidth = width_;
-        info.biHeight = height_;
-        info.biPlanes = 1;
-        info.biBitCount = 24;
+        const BITMAPINFOHEADER info = Rgb24Header(width_, height_);
         file.bfType = 0x4D42;
         file.bfOffBits = sizeof file + sizeof info;
         file.bfSize = file.bfOffBits + static_cast<DWORD>(bytes());
@@ -82,9 +62,7 @@ public:
     }
 
 private:
-    int width_, height_, stride_ = 0;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ previous_ = nullptr;
+    int width_, height_, stride_;
+    DibCanvas canvas_;
     uint8_t* bits_ = nullptr;
 };

@@ -1,11 +1,13 @@
 // The frame pipeline: frame sizes and depths, the frame's bytes against the
-// steps done one by one, every row of the outcome table made to happen, no
-// leaks over thousands of frames, and both painting routes giving one frame.
+// steps done one by one, every row of the outcome table made to happen on
+// every route, no leaks over thousands of frames, what is kept between
+// frames and its release, and all routes giving one frame.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,14 +20,22 @@
 
 namespace {
 
+const FrameRoute AllRoutes[] = {FrameRoute::Plain, FrameRoute::FreshSurface, FrameRoute::Kept};
+
+const char* RouteName(FrameRoute route)
+{
+    return route == FrameRoute::Plain ? "plain" : route == FrameRoute::FreshSurface ? "fresh surface" : "kept";
+}
+
+FrameFormat FormatOf(bool grey) { return grey ? FrameFormat::GreyPalette : FrameFormat::TrueColour; }
+
 TEST(FramePipeline, FrameSizeDepthAndOffsetRectangle)
 {
     for (bool grey : {false, true}) {
-        PaletteOutput output(grey);
         int32_t number = 3, angle = 120;
         Frame a, b;
         RECT rect = {0, 0, 64, 48};
-        a.block = RenderLeaderFrame(&rect, &number, &angle, LeaderSweepStep, 9, &a.more);
+        a.block = RenderLeaderFrame(&rect, &number, &angle, LeaderSweepStep, 9, FormatOf(grey), &a.more);
         ASSERT_NE(a.block, nullptr);
         EXPECT_EQ(a.more, 1);
         EXPECT_EQ(number, 3);
@@ -43,18 +53,17 @@ TEST(FramePipeline, FrameSizeDepthAndOffsetRectangle)
         }
         number = 3, angle = 120;
         RECT offset = {1, 1, 65, 49};
-        b.block = RenderLeaderFrame(&offset, &number, &angle, LeaderSweepStep, 9, &b.more);
+        b.block = RenderLeaderFrame(&offset, &number, &angle, LeaderSweepStep, 9, FormatOf(grey), &b.more);
         EXPECT_TRUE(SameBlockBytes(a.block, b.block)) << (grey ? "grey" : "24-bit");
     }
 }
 
 TEST(FramePipeline, LastFrameOfTheCountdown)
 {
-    PaletteOutput output(false);
     int32_t number = 0, angle = 6;
     Frame f;
     RECT rect = {0, 0, 40, 30};
-    f.block = RenderLeaderFrame(&rect, &number, &angle, LeaderSweepStep, 4, &f.more);
+    f.block = RenderLeaderFrame(&rect, &number, &angle, LeaderSweepStep, 4, FrameFormat::TrueColour, &f.more);
     EXPECT_NE(f.block, nullptr);
     EXPECT_EQ(f.more, 0);
     EXPECT_EQ(number, 4);
@@ -68,22 +77,20 @@ TEST(FramePipeline, BytesAreThePaintedReducedAndGreyedFrame)
         int32_t number, angle;
         bool grey;
     } const cases[] = {{64, 48, 5, 270, false}, {64, 48, 5, 270, true}, {100, 95, -1, 6, true},
-                       {33, 70, 0, 360, false}, {256, 256, 7, 180, false}};
+                       {33, 70, 0, 360, false}, {256, 256, 7, 180, false}, {300, 10, 2, 90, true}};
     for (const auto& c : cases) {
-        PaletteOutput output(c.grey);
         int32_t n1 = c.number, a1 = c.angle, n2 = c.number, a2 = c.angle;
         int moreExpected = -1;
         const std::vector<uint8_t> expected = FrameStepByStep(c.width, c.height, &n1, &a1, LeaderSweepStep, 9,
                                                               c.grey, &moreExpected);
         ASSERT_FALSE(expected.empty());
         RECT rect = {0, 0, c.width, c.height};
-        for (FrameRoute route : {FrameRoute::Plain, FrameRoute::KeptOverlay}) {
+        for (FrameRoute route : AllRoutes) {
             n2 = c.number, a2 = c.angle;
             Frame f;
-            f.block = RenderLeaderFrameBy(route, &rect, &n2, &a2, LeaderSweepStep, 9, &f.more);
+            f.block = RenderLeaderFrameBy(route, &rect, &n2, &a2, LeaderSweepStep, 9, FormatOf(c.grey), &f.more);
             EXPECT_TRUE(SameDibBytes(expected, BlockBytes(f.block)))
-                << c.width << "x" << c.height << " " << c.number << "@" << c.angle
-                << (route == FrameRoute::Plain ? " plain" : " overlay");
+                << c.width << "x" << c.height << " " << c.number << "@" << c.angle << " " << RouteName(route);
             EXPECT_EQ(f.more, moreExpected);
             EXPECT_EQ(n2, n1);
             EXPECT_EQ(a2, a1);
@@ -92,141 +99,332 @@ TEST(FramePipeline, BytesAreThePaintedReducedAndGreyedFrame)
 }
 
 // The outcome table, each failure made to happen through the test program's
-// imports (the pipeline is linked in).
-TEST(FramePipelineOutcomes, SurfaceCannotBeMade)
+// imports (the pipeline is linked in), on every route. Nothing kept from an
+// earlier case may hide a failure of what a route keeps, so each case starts
+// with nothing kept.
+enum class Fault {
+    BlockAlloc,        // the fresh surface's block
+    BlockLock,
+    GdiCreation,       // every GDI object and DC
+    GdiCreationOnceLearnt,  // the same once the size's layers and number box are kept
+    Mapping,           // the kept surface's mapping
+    View,              // its view
+    ZeroWidth,         // rectangles that are no surface
+    NegativeHeight,
+    WidthWrapsWhenFourTimes,   // 0x40000001 x 4 wraps to 4 in 32 bits
+    HeightWrapsWhenFourTimes,
+    WidthOverflows,    // right - left does not fit in 32 bits
+};
+
+struct SurfaceFaultCase {
+    FrameRoute route;
+    Fault fault;
+};
+
+const char* FaultName(Fault fault)
 {
-    PaletteOutput output(true);
-    for (int fault = 0; fault < 3; ++fault) {
-        GlobalMemoryWatch memory;
-        GdiObjectWatch gdi;
-        if (fault == 0) memory.failAlloc(1);
-        if (fault == 1) memory.failLock(1);
-        if (fault == 2) gdi.failCreation(true);
-        int32_t number = 2, angle = 60, more = -1;
-        RECT rect = {0, 0, 64, 64};
-        EXPECT_EQ(RenderLeaderFrame(&rect, &number, &angle, LeaderSweepStep, 9, &more), nullptr) << fault;
-        EXPECT_EQ(more, 1) << fault;
-        EXPECT_EQ(number, 2) << fault;
-        EXPECT_EQ(angle, 60) << fault;
-        EXPECT_EQ(memory.liveBlocks(), 0u) << fault;
-        EXPECT_EQ(memory.heldLocks(), 0) << fault;
-        EXPECT_EQ(gdi.liveObjects(), 0u) << fault;
-    }
+    static const char* const names[] = {"BlockAlloc",     "BlockLock",
+                                        "GdiCreation",    "GdiCreationOnceLearnt",
+                                        "Mapping",        "View",
+                                        "ZeroWidth",      "NegativeHeight",
+                                        "WidthWrapsWhenFourTimes", "HeightWrapsWhenFourTimes",
+                                        "WidthOverflows"};
+    return names[static_cast<int>(fault)];
 }
 
+void PrintTo(const SurfaceFaultCase& c, std::ostream* os) { *os << RouteName(c.route) << ", " << FaultName(c.fault); }
+
+class SurfaceCannotBeMade : public ::testing::TestWithParam<SurfaceFaultCase> {};
+
+TEST_P(SurfaceCannotBeMade, NullMoreOneCounterUnchangedNothingLeft)
+{
+    const SurfaceFaultCase c = GetParam();
+    ReleaseKeptFrameMemory();
+    RECT rect = {0, 0, 64, 64};
+    for (int learn = 0; c.fault == Fault::GdiCreationOnceLearnt && learn < 2; ++learn) {
+        int32_t number = 2, angle = 60;
+        Frame f;
+        f.block = RenderLeaderFrameBy(c.route, &rect, &number, &angle, LeaderSweepStep, 9, FrameFormat::TrueColour,
+                                      &f.more);
+    }
+    GlobalMemoryWatch memory;
+    GdiObjectWatch gdi;
+    FileMappingWatch mappings;
+    switch (c.fault) {
+    case Fault::BlockAlloc: memory.failAlloc(1); break;
+    case Fault::BlockLock: memory.failLock(1); break;
+    case Fault::GdiCreation:
+    case Fault::GdiCreationOnceLearnt: gdi.failCreation(true); break;
+    case Fault::Mapping: mappings.failMapping(1); break;
+    case Fault::View: mappings.failView(1); break;
+    case Fault::ZeroWidth: rect.right = 0; break;
+    case Fault::NegativeHeight: rect.bottom = -4; break;
+    case Fault::WidthWrapsWhenFourTimes: rect.right = 0x40000001; break;
+    case Fault::HeightWrapsWhenFourTimes: rect.bottom = 0x40000001; break;
+    case Fault::WidthOverflows: rect.left = -0x7FFFFFFF, rect.right = 0x7FFFFFFF; break;
+    }
+    int32_t number = 2, angle = 60, more = -1;
+    EXPECT_EQ(RenderLeaderFrameBy(c.route, &rect, &number, &angle, LeaderSweepStep, 9, FrameFormat::GreyPalette,
+                                  &more),
+              nullptr);
+    EXPECT_EQ(more, 1);
+    EXPECT_EQ(number, 2);
+    EXPECT_EQ(angle, 60);
+    EXPECT_EQ(memory.liveBlocks(), 0u);
+    EXPECT_EQ(memory.heldLocks(), 0);
+    EXPECT_EQ(gdi.liveObjects(), 0u);
+    // A surface mapped before the failure is kept memory, gone at the release.
+    ReleaseKeptFrameMemory();
+    EXPECT_EQ(mappings.liveMappings(), 0u);
+    EXPECT_EQ(mappings.liveViews(), 0u);
+}
+
+std::vector<SurfaceFaultCase> SurfaceFaults()
+{
+    std::vector<SurfaceFaultCase> cases;
+    // What only one kind of route makes: a fresh surface's block, or kept memory.
+    const std::vector<Fault> freshOnly = {Fault::BlockAlloc, Fault::BlockLock};
+    const std::vector<Fault> keptOnly = {Fault::Mapping, Fault::View, Fault::GdiCreationOnceLearnt};
+    for (FrameRoute route : AllRoutes) {
+        for (Fault fault : route == FrameRoute::Kept ? keptOnly : freshOnly) cases.push_back({route, fault});
+        for (Fault fault : {Fault::GdiCreation, Fault::ZeroWidth, Fault::NegativeHeight,
+                            Fault::WidthWrapsWhenFourTimes, Fault::HeightWrapsWhenFourTimes, Fault::WidthOverflows})
+            cases.push_back({route, fault});
+    }
+    return cases;
+}
+
+std::string SurfaceFaultName(const ::testing::TestParamInfo<SurfaceFaultCase>& info)
+{
+    static const char* const routes[] = {"Plain", "FreshSurface", "Kept"};
+    return std::string(routes[static_cast<int>(info.param.route)]) + "_" + FaultName(info.param.fault);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, SurfaceCannotBeMade, ::testing::ValuesIn(SurfaceFaults()), SurfaceFaultName);
+
+// Every global block from the first the route makes after painting fails:
+// the fresh surfaces' own block is made, the kept surface has none.
 TEST(FramePipelineOutcomes, RescaleFails)
 {
-    PaletteOutput output(false);
-    for (int32_t startAngle : {60, 6}) {
-        GlobalMemoryWatch memory;
-        GdiObjectWatch gdi;
-        memory.failAllocsFrom(2);  // the surface's block is made; nothing after it
-        int32_t number = 0, angle = startAngle, more = -1;
-        RECT rect = {0, 0, 64, 64};
-        EXPECT_EQ(RenderLeaderFrame(&rect, &number, &angle, LeaderSweepStep, 5, &more), nullptr);
-        EXPECT_EQ(memory.allocCalls() >= 2, true);
-        // The painter ran: the counter moved and more is what it returned.
-        EXPECT_EQ(more, startAngle == 6 ? 0 : 1);
-        EXPECT_EQ(number, startAngle == 6 ? 5 : 0);
-        EXPECT_EQ(angle, startAngle == 6 ? 360 : 54);
-        EXPECT_EQ(memory.liveBlocks(), 0u);
-        EXPECT_EQ(memory.heldLocks(), 0);
-        EXPECT_EQ(gdi.liveObjects(), 0u);
+    for (FrameRoute route : AllRoutes) {
+        for (int32_t startAngle : {60, 6}) {
+            GlobalMemoryWatch memory;
+            GdiObjectWatch gdi;
+            memory.failAllocsFrom(route == FrameRoute::Kept ? 1 : 2);
+            int32_t number = 0, angle = startAngle, more = -1;
+            RECT rect = {0, 0, 64, 64};
+            EXPECT_EQ(RenderLeaderFrameBy(route, &rect, &number, &angle, LeaderSweepStep, 5,
+                                          FrameFormat::TrueColour, &more),
+                      nullptr);
+            EXPECT_GE(memory.allocCalls(), 1);
+            // The painter ran: the counter moved and more is what it returned.
+            EXPECT_EQ(more, startAngle == 6 ? 0 : 1) << RouteName(route);
+            EXPECT_EQ(number, startAngle == 6 ? 5 : 0) << RouteName(route);
+            EXPECT_EQ(angle, startAngle == 6 ? 360 : 54) << RouteName(route);
+            EXPECT_EQ(memory.liveBlocks(), 0u) << RouteName(route);
+            EXPECT_EQ(memory.heldLocks(), 0) << RouteName(route);
+            EXPECT_EQ(gdi.liveObjects(), 0u) << RouteName(route);
+        }
     }
 }
 
 TEST(FramePipelineOutcomes, ReductionFailsAndThe24BitFrameComesBack)
 {
-    PaletteOutput output(true);
     int32_t n0 = 4, a0 = 200;
     int more0 = 0;
     const std::vector<uint8_t> expected = FrameStepByStep(64, 64, &n0, &a0, LeaderSweepStep, 9, false, &more0);
 
-    GlobalMemoryWatch memory;
-    int32_t number = 4, angle = 200, more = -1;
-    RECT rect = {0, 0, 64, 64};
-    // Find how many blocks a frame takes up to the reduction, then fail from the
-    // reduction's first block on.
-    Frame probe;
-    probe.block = RenderLeaderFrame(&rect, &number, &angle, LeaderSweepStep, 9, &more);
-    const int allocsPerFrame = memory.allocCalls();
-    ASSERT_GE(allocsPerFrame, 3);
-    FreeBlock(probe.block);
-    probe.block = nullptr;
-    int allocsBeforeReduction = 0;
-    for (int n = 1; n <= allocsPerFrame; ++n) {
-        number = 4, angle = 200;
-        memory.failAllocsFrom(n);
-        Frame f;
-        f.block = RenderLeaderFrame(&rect, &number, &angle, LeaderSweepStep, 9, &f.more);
-        if (f.block) {
-            allocsBeforeReduction = n;
-            int32_t bits = 0;
-            GetPackedDibInfo(f.block, nullptr, nullptr, &bits, nullptr);
-            EXPECT_EQ(bits, 24);
-            EXPECT_EQ(f.more, 1);
-            EXPECT_TRUE(SameDibBytes(expected, BlockBytes(f.block)));
-            EXPECT_EQ(memory.liveBlocks(), 1u);  // the frame alone
-            break;
-        }
-        EXPECT_EQ(memory.liveBlocks(), 0u) << n;
-    }
-    EXPECT_GT(allocsBeforeReduction, 2);
-    memory.failAlloc(0);
-    EXPECT_EQ(memory.liveBlocks(), 0u);
-    EXPECT_EQ(memory.heldLocks(), 0);
-}
-
-TEST(FramePipelineOutcomes, NothingLeaksOverThousandsOfFrames)
-{
-    for (bool grey : {false, true}) {
-        PaletteOutput output(grey);
+    for (FrameRoute route : AllRoutes) {
         GlobalMemoryWatch memory;
-        GdiObjectWatch gdi;
-        int32_t number = 9, angle = 360;
-        RECT rect = {0, 0, 16, 12};
-        for (int i = 0; i < 1500; ++i) {
-            int32_t more = -1;
-            HGLOBAL frame = RenderLeaderFrame(&rect, &number, &angle, LeaderSweepStep, 9, &more);
-            ASSERT_NE(frame, nullptr) << i;
-            FreeBlock(frame);
+        int32_t number = 4, angle = 200, more = -1;
+        RECT rect = {0, 0, 64, 64};
+        // Find how many blocks a frame takes up to the reduction, then fail
+        // from the reduction's first block on.
+        Frame probe;
+        probe.block = RenderLeaderFrameBy(route, &rect, &number, &angle, LeaderSweepStep, 9,
+                                          FrameFormat::GreyPalette, &more);
+        const int allocsPerFrame = memory.allocCalls();
+        ASSERT_GE(allocsPerFrame, 2);
+        FreeBlock(probe.block);
+        probe.block = nullptr;
+        int allocsBeforeReduction = 0;
+        for (int n = 1; n <= allocsPerFrame; ++n) {
+            number = 4, angle = 200;
+            memory.failAllocsFrom(n);
+            Frame f;
+            f.block = RenderLeaderFrameBy(route, &rect, &number, &angle, LeaderSweepStep, 9,
+                                          FrameFormat::GreyPalette, &f.more);
+            if (f.block) {
+                allocsBeforeReduction = n;
+                int32_t bits = 0;
+                GetPackedDibInfo(f.block, nullptr, nullptr, &bits, nullptr);
+                EXPECT_EQ(bits, 24);
+                EXPECT_EQ(f.more, 1);
+                EXPECT_TRUE(SameDibBytes(expected, BlockBytes(f.block))) << RouteName(route);
+                EXPECT_EQ(memory.liveBlocks(), 1u);  // the frame alone
+                break;
+            }
+            EXPECT_EQ(memory.liveBlocks(), 0u) << n;
         }
+        EXPECT_GT(allocsBeforeReduction, 1) << RouteName(route);
+        memory.failAlloc(0);
         EXPECT_EQ(memory.liveBlocks(), 0u);
         EXPECT_EQ(memory.heldLocks(), 0);
-        EXPECT_EQ(gdi.liveObjects(), 0u);
-        EXPECT_GT(gdi.created(), 1500 * 3);  // screen DC, memory DC, section, font
     }
 }
 
-// The kept overlay against the plain painter, frame by frame over whole
-// countdowns, at several sizes and in both output modes.
+// Frames made while brushes, pens or fonts cannot be created: every route
+// gives what the painter gives on a fresh, zeroed surface under the same
+// condition, also once the kept layers of the size have been learnt.
+TEST(FramePipelineOutcomes, FramesWithoutBrushesPensOrFontsAreThePaintersFrames)
+{
+    const unsigned conditions[] = {GdiObjectWatch::Brushes, GdiObjectWatch::Pens, GdiObjectWatch::Fonts,
+                                   GdiObjectWatch::Brushes | GdiObjectWatch::Pens | GdiObjectWatch::Fonts};
+    for (FrameRoute route : AllRoutes) {
+        // Learn this size's layers first.
+        for (int32_t angle : {360, 270, 264}) {
+            int32_t number = 5;
+            Frame warm;
+            RECT rect = {0, 0, 64, 48};
+            warm.block = RenderLeaderFrameBy(route, &rect, &number, &angle, LeaderSweepStep, 9,
+                                             FrameFormat::TrueColour, &warm.more);
+        }
+        for (unsigned missing : conditions) {
+            for (int32_t angle : {360, 270, 264}) {
+                GdiObjectWatch gdi;
+                gdi.failCreationOf(missing);
+                int32_t n1 = 5, a1 = angle, n2 = 5, a2 = angle;
+                int more1 = -1;
+                const std::vector<uint8_t> expected =
+                    FrameStepByStep(64, 48, &n1, &a1, LeaderSweepStep, 9, false, &more1);
+                Frame f;
+                RECT rect = {0, 0, 64, 48};
+                f.block = RenderLeaderFrameBy(route, &rect, &n2, &a2, LeaderSweepStep, 9, FrameFormat::TrueColour,
+                                              &f.more);
+                EXPECT_TRUE(SameDibBytes(expected, BlockBytes(f.block)))
+                    << RouteName(route) << ", kinds missing " << missing << ", angle " << angle;
+                EXPECT_EQ(f.more, more1);
+                EXPECT_EQ(a2, a1);
+                EXPECT_EQ(gdi.liveObjects(), 0u);
+            }
+        }
+    }
+}
+
+// Between frames nothing of a frame is left alive but what is kept: no GDI
+// object, DC, global block or lock; on the kept route the surface's mapping
+// and its view, gone at the release.
+TEST(FramePipelineOutcomes, NothingLeaksOverThousandsOfFrames)
+{
+    for (FrameRoute route : AllRoutes) {
+        for (bool grey : {false, true}) {
+            ReleaseKeptFrameMemory();
+            GlobalMemoryWatch memory;
+            GdiObjectWatch gdi;
+            FileMappingWatch mappings;
+            int32_t number = 9, angle = 360;
+            RECT rect = {0, 0, 16, 12};
+            for (int i = 0; i < 1500; ++i) {
+                int32_t more = -1;
+                HGLOBAL frame = RenderLeaderFrameBy(route, &rect, &number, &angle, LeaderSweepStep, 9,
+                                                    FormatOf(grey), &more);
+                ASSERT_NE(frame, nullptr) << i;
+                FreeBlock(frame);
+                ASSERT_EQ(gdi.liveObjects(), 0u) << i;
+                ASSERT_EQ(memory.liveBlocks(), 0u) << i;
+            }
+            EXPECT_EQ(memory.heldLocks(), 0);
+            EXPECT_GT(gdi.created(), 1500 * 3);  // memory DC, section, font
+            const size_t kept = route == FrameRoute::Kept ? 1 : 0;
+            EXPECT_EQ(mappings.liveMappings(), kept) << RouteName(route);
+            EXPECT_EQ(mappings.liveViews(), kept) << RouteName(route);
+            EXPECT_EQ(KeptFrameMemoryBytes() > 0, route != FrameRoute::Plain) << RouteName(route);
+            ReleaseKeptFrameMemory();
+            EXPECT_EQ(mappings.liveMappings(), 0u);
+            EXPECT_EQ(mappings.liveViews(), 0u);
+            EXPECT_EQ(KeptFrameMemoryBytes(), 0u);
+        }
+    }
+}
+
+// The overlay of a size that could not be learnt (here its surfaces cannot
+// be made) is not tried again on every frame, only after the release; the
+// frames meanwhile are the plain ones.
+TEST(FramePipeline, OverlayThatCannotBeLearntIsRemembered)
+{
+    ReleaseKeptFrameMemory();
+    RECT rect = {0, 0, 40, 40};
+    int32_t plainNumber = 3, plainAngle = 360, number = 3, angle = 360;
+    for (int frame = 0; frame < 4; ++frame) {
+        if (frame == 3) ReleaseKeptFrameMemory();
+        GdiObjectWatch gdi;
+        gdi.failCreationOf(GdiObjectWatch::Others, 2);  // the frame's DC and section, nothing after
+        Frame plain, kept;
+        kept.block = RenderLeaderFrameBy(FrameRoute::Kept, &rect, &number, &angle, LeaderSweepStep, 3,
+                                         FrameFormat::TrueColour, &kept.more);
+        const int failed = gdi.failedCreations();
+        gdi.failCreationOf(0);
+        plain.block = RenderLeaderFrameBy(FrameRoute::Plain, &rect, &plainNumber, &plainAngle, LeaderSweepStep, 3,
+                                          FrameFormat::TrueColour, &plain.more);
+        ASSERT_NE(kept.block, nullptr) << frame;
+        EXPECT_TRUE(SameBlockBytes(plain.block, kept.block)) << "frame " << frame;
+        if (frame == 0 || frame == 3) {
+            EXPECT_GT(failed, 0) << "frame " << frame << " did not try to learn the overlay";
+        } else {
+            EXPECT_EQ(failed, 0) << "frame " << frame << " tried the overlay again";
+        }
+    }
+}
+
+// The fast routes against the plain one, frame by frame over whole
+// countdowns, at several sizes and in both output modes; a second size (a
+// preview's) may paint between two frames of the first, as in a dialog.
 struct RouteCase {
     int width, height;
     bool grey;
     int32_t start, step;
+    int otherWidth = 0, otherHeight = 0;  // interleaved frames of this size when set
 };
+
+void PrintTo(const RouteCase& c, std::ostream* os)
+{
+    *os << c.width << "x" << c.height << (c.grey ? " grey" : " 24-bit") << " from " << c.start << " by " << c.step;
+    if (c.otherWidth) *os << ", with " << c.otherWidth << "x" << c.otherHeight;
+}
 
 class FrameRoutes : public ::testing::TestWithParam<RouteCase> {};
 
-TEST_P(FrameRoutes, KeptOverlayGivesThePlainPaintersBytes)
+TEST_P(FrameRoutes, FastRoutesGiveThePlainPaintersBytes)
 {
     const RouteCase c = GetParam();
-    PaletteOutput output(c.grey);
-    RECT rect = {0, 0, c.width, c.height};
-    int32_t plainNumber = c.start, plainAngle = 360, fastNumber = c.start, fastAngle = 360;
+    ReleaseKeptFrameMemory();
+    struct Countdown {
+        RECT rect;
+        int32_t number[3], angle[3];
+    };
+    Countdown sizes[2] = {{{0, 0, c.width, c.height}, {c.start, c.start, c.start}, {360, 360, 360}},
+                          {{0, 0, c.otherWidth, c.otherHeight}, {9, 9, 9}, {360, 360, 360}}};
+    const int sizeCount = c.otherWidth ? 2 : 1;
     int frames = 0;
     for (;; ++frames) {
-        Frame plain, fast;
-        plain.block = RenderLeaderFrameBy(FrameRoute::Plain, &rect, &plainNumber, &plainAngle, c.step, c.start,
-                                          &plain.more);
-        fast.block = RenderLeaderFrameBy(FrameRoute::KeptOverlay, &rect, &fastNumber, &fastAngle, c.step,
-                                         c.start, &fast.more);
-        ASSERT_NE(plain.block, nullptr);
-        ASSERT_TRUE(SameBlockBytes(plain.block, fast.block)) << "frame " << frames;
-        ASSERT_EQ(plain.more, fast.more);
-        ASSERT_EQ(plainNumber, fastNumber);
-        ASSERT_EQ(plainAngle, fastAngle);
-        if (plain.more == 0) break;
+        int32_t more = -1;
+        for (int s = 0; s < sizeCount; ++s) {
+            Countdown& d = sizes[s];
+            Frame f[3];
+            for (int r = 0; r < 3; ++r)
+                f[r].block = RenderLeaderFrameBy(AllRoutes[r], &d.rect, &d.number[r], &d.angle[r], s ? 6 : c.step,
+                                                 s ? 9 : c.start, FormatOf(c.grey), &f[r].more);
+            ASSERT_NE(f[0].block, nullptr);
+            for (int r = 1; r < 3; ++r) {
+                ASSERT_TRUE(SameBlockBytes(f[0].block, f[r].block))
+                    << RouteName(AllRoutes[r]) << ", size " << s << ", frame " << frames;
+                ASSERT_EQ(f[0].more, f[r].more);
+                ASSERT_EQ(d.number[0], d.number[r]);
+                ASSERT_EQ(d.angle[0], d.angle[r]);
+            }
+            if (s == 0) more = f[0].more;
+        }
+        if (more == 0) break;
         ASSERT_LT(frames, 10000);
     }
     EXPECT_EQ(frames + 1, (c.start + 1) * ((360 + c.step - 1) / c.step));
@@ -237,10 +435,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(RouteCase{64, 48, false, 2, 6}, RouteCase{64, 48, true, 2, 6},
                       RouteCase{100, 95, false, 1, 6}, RouteCase{100, 95, true, 1, 6},
                       RouteCase{256, 256, false, 1, 36}, RouteCase{256, 256, true, 0, 30},
-                      RouteCase{256, 64, true, 0, 12}, RouteCase{17, 9, false, 1, 6}),
+                      RouteCase{256, 64, true, 0, 12}, RouteCase{17, 9, false, 1, 6},
+                      RouteCase{256, 256, true, 0, 6, 100, 95}, RouteCase{64, 64, false, 1, 6, 100, 95},
+                      RouteCase{300, 300, false, 0, 30}),
     [](const ::testing::TestParamInfo<RouteCase>& info) {
         return std::to_string(info.param.width) + "x" + std::to_string(info.param.height) +
-               (info.param.grey ? "_grey" : "_rgb");
+               (info.param.grey ? "_grey" : "_rgb") +
+               (info.param.otherWidth ? "_with_" + std::to_string(info.param.otherWidth) + "x" +
+                                            std::to_string(info.param.otherHeight)
+                                      : std::string());
     });
 
 // A delivered 256 x 256 frame of number 7 at angle 270, 24-bit and grey, saved
@@ -248,11 +451,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(FramePipeline, SavesDeliveredFramesOfSevenAt270)
 {
     for (bool grey : {false, true}) {
-        PaletteOutput output(grey);
         int32_t number = 7, angle = 270;
         Frame f;
         RECT rect = {0, 0, 256, 256};
-        f.block = RenderLeaderFrame(&rect, &number, &angle, LeaderSweepStep, 9, &f.more);
+        f.block = RenderLeaderFrame(&rect, &number, &angle, LeaderSweepStep, 9, FormatOf(grey), &f.more);
         const std::vector<uint8_t> dib = BlockBytes(f.block);
         ASSERT_FALSE(dib.empty());
         BITMAPFILEHEADER file = {};

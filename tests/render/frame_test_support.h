@@ -1,5 +1,5 @@
-// Helpers shared by the frame pipeline tests: the host's palette flag for a
-// scope, a block's bytes, an owned frame, and a frame made step by step.
+// Helpers shared by the frame pipeline tests: a block's bytes, an owned
+// frame, and a frame made step by step.
 //
 // Blocks are freed through FreeBlock, defined in its own file: a compiler may
 // load an imported function's address once per function and keep it, so a test
@@ -15,10 +15,9 @@
 #include "image/grey_reduce.h"
 #include "image/packed_dib.h"
 #include "image/rescale.h"
-#include "plugin/module_state.h"
+#include "render/frame_pipeline.h"
 #include "render/leader_painter.h"
 #include "tests/render/dib_surface.h"
-#include "tests/support/palette_output.h"
 
 // Frees a global block through the program's import of GlobalFree.
 void FreeBlock(HGLOBAL block);

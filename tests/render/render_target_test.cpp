@@ -1,5 +1,5 @@
 // The render target and the painting of its surface: the surface made from
-// the block's own header, its failures, and the kept-overlay route held byte
+// the block's own header, its failures, and the kept layers held byte
 // for byte against the plain painter over whole countdowns.
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 
 #include "render/frame_pipeline.h"
 #include "render/frame_routes.h"
-#include "render/kept_layers.h"
+#include "render/frame_cache.h"
 #include "render/render_target.h"
 #include "tests/render/frame_test_support.h"
 #include "tests/support/resource_watch.h"
@@ -32,7 +32,7 @@ TEST(RenderTarget, SurfaceFromTheBlocksOwnHeader)
     EXPECT_EQ(target.rect.right, 256);
     EXPECT_EQ(target.rect.bottom, 192);
     EXPECT_NE(target.pixels, nullptr);
-    EXPECT_EQ(GetCurrentObject(target.memoryDc, OBJ_BITMAP), target.section);
+    EXPECT_EQ(GetCurrentObject(target.memoryDc, OBJ_BITMAP), target.section.get());
     // One logical unit per pixel, y growing downward.
     POINT p = {10, 20};
     LPtoDP(target.memoryDc, &p, 1);
@@ -74,9 +74,9 @@ TEST(RenderTarget, FailuresLeaveNothing)
         EXPECT_EQ(CreateRenderTarget(fault == 3 ? -4 : 64, 64, &target), 0) << "fault " << fault;
         EXPECT_EQ(target.block, nullptr);
         EXPECT_EQ(target.header, nullptr);
-        EXPECT_EQ(target.section, nullptr);
-        EXPECT_EQ(target.memoryDc, nullptr);
-        EXPECT_EQ(target.screenDc, nullptr);
+        EXPECT_EQ(target.section.get(), nullptr);
+        EXPECT_EQ(target.memoryDc.get(), nullptr);
+        EXPECT_EQ(target.screenDc.get(), nullptr);
         EXPECT_EQ(memory.liveBlocks(), 0u) << "fault " << fault;
         EXPECT_EQ(memory.heldLocks(), 0) << "fault " << fault;
         EXPECT_EQ(gdi.liveObjects(), 0u) << "fault " << fault;
@@ -88,8 +88,8 @@ TEST(RenderTarget, FailuresLeaveNothing)
 
 namespace {
 
-// The painted 4x surfaces themselves, before any reduction: the kept overlay
-// leaves exactly the plain painter's bytes, at the build's and the preview's
+// The painted 4x surfaces themselves, before any reduction: the kept layers
+// leave exactly the plain painter's bytes, at the build's and the preview's
 // sizes and at odd ones, over whole countdowns.
 struct SurfaceCase {
     int width, height;
@@ -111,7 +111,7 @@ std::vector<uint8_t> PaintedSurface(FrameRoute route, int width, int height, int
 
 class SurfaceRoutes : public ::testing::TestWithParam<SurfaceCase> {};
 
-TEST_P(SurfaceRoutes, KeptOverlayPaintsThePlainPaintersSurface)
+TEST_P(SurfaceRoutes, KeptLayersPaintThePlainPaintersSurface)
 {
     const SurfaceCase c = GetParam();
     int32_t n1 = c.start, a1 = 360, n2 = c.start, a2 = 360;
@@ -119,7 +119,7 @@ TEST_P(SurfaceRoutes, KeptOverlayPaintsThePlainPaintersSurface)
     for (;; ++frames) {
         int more1 = -1, more2 = -2;
         const auto plain = PaintedSurface(FrameRoute::Plain, c.width, c.height, &n1, &a1, c.step, c.start, &more1);
-        const auto fast = PaintedSurface(FrameRoute::KeptOverlay, c.width, c.height, &n2, &a2, c.step, c.start, &more2);
+        const auto fast = PaintedSurface(FrameRoute::FreshSurface, c.width, c.height, &n2, &a2, c.step, c.start, &more2);
         ASSERT_FALSE(plain.empty());
         ASSERT_TRUE(plain == fast) << c.width << "x" << c.height << " frame " << frames;
         ASSERT_EQ(more1, more2);
@@ -152,19 +152,19 @@ TEST(KeptLayers, BoundedPerSizeAndTwoSizes)
     int32_t number = 0, angle = 360;
     for (int frame = 0; frame < 200; ++frame) {
         int more = 0;
-        ASSERT_FALSE(PaintedSurface(FrameRoute::KeptOverlay, 40, 40, &number, &angle, 1, 0, &more).empty());
+        ASSERT_FALSE(PaintedSurface(FrameRoute::FreshSurface, 40, 40, &number, &angle, 1, 0, &more).empty());
     }
-    KeptLayers* kept = KeptLayersFor(40, 40);
-    ASSERT_NE(kept, nullptr);
+    auto layersFor = [](int32_t w, int32_t h) { return &KeptFrames().use(w, h)->layers; };
+    KeptLayers* kept = layersFor(40, 40);
     EXPECT_EQ(kept->backdropCount(), KeptLayers::MaxBackdrops);
     ASSERT_NE(kept->overlay(), nullptr);
 
     // A second size keeps the first; a third replaces the one used longest ago.
-    EXPECT_EQ(KeptLayersFor(44, 40)->backdropCount(), 0u);
-    EXPECT_EQ(KeptLayersFor(40, 40)->backdropCount(), KeptLayers::MaxBackdrops);
-    EXPECT_EQ(KeptLayersFor(48, 40)->backdropCount(), 0u);
-    EXPECT_EQ(KeptLayersFor(40, 40)->backdropCount(), KeptLayers::MaxBackdrops);
-    EXPECT_EQ(KeptLayersFor(44, 40)->backdropCount(), 0u);
+    EXPECT_EQ(layersFor(44, 40)->backdropCount(), 0u);
+    EXPECT_EQ(layersFor(40, 40)->backdropCount(), KeptLayers::MaxBackdrops);
+    EXPECT_EQ(layersFor(48, 40)->backdropCount(), 0u);
+    EXPECT_EQ(layersFor(40, 40)->backdropCount(), KeptLayers::MaxBackdrops);
+    EXPECT_EQ(layersFor(44, 40)->backdropCount(), 0u);
 }
 
 }  // namespace
@@ -184,7 +184,7 @@ TEST(KeptLayers, InterleavedSizesStayExact)
         int more1 = -1, more2 = -2;
         const auto a = PaintedSurface(FrameRoute::Plain, sizes[s].cx, sizes[s].cy, &plain[s][0], &plain[s][1], 12,
                                       1, &more1);
-        const auto b = PaintedSurface(FrameRoute::KeptOverlay, sizes[s].cx, sizes[s].cy, &fast[s][0], &fast[s][1],
+        const auto b = PaintedSurface(FrameRoute::FreshSurface, sizes[s].cx, sizes[s].cy, &fast[s][0], &fast[s][1],
                                       12, 1, &more2);
         ASSERT_FALSE(a.empty());
         ASSERT_TRUE(a == b) << "frame " << frame << " size " << sizes[s].cx << "x" << sizes[s].cy;

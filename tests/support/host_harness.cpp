@@ -78,7 +78,7 @@ bool PipelineMakesFrames()
 {
     const RECT rect = {0, 0, 64, 64};
     int32_t number = 9, angle = 360, more = 0;
-    HGLOBAL frame = RenderLeaderFrame(&rect, &number, &angle, 6, 9, &more);
+    HGLOBAL frame = RenderLeaderFrame(&rect, &number, &angle, 6, 9, FrameFormat::TrueColour, &more);
     if (!frame) return false;
     GlobalFree(frame);
     return true;

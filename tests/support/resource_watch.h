@@ -1,6 +1,7 @@
-// Watches what a module does with global memory and GDI objects by patching
-// its imports: counts blocks and objects still alive, and makes chosen calls
-// fail so that failure paths run for real. One watch of each kind at a time.
+// Watches what a module does with global memory, GDI objects and file
+// mappings by patching its imports: counts what is still alive, and makes
+// chosen calls fail so that failure paths run for real. One watch of each
+// kind at a time.
 #pragma once
 
 #include <windows.h>
@@ -14,12 +15,37 @@
 // The lock count the system keeps for a global-memory block.
 inline unsigned LockCount(HGLOBAL block) { return GlobalFlags(block) & GMEM_LOCKCOUNT; }
 
-class GlobalMemoryWatch {
+// What every watch shares: its patches of the module's imports, undone when
+// it goes, and the one watch of its kind that the hooks report to.
+template <typename Watch>
+class ImportWatch {
+public:
+    ImportWatch(const ImportWatch&) = delete;
+    ImportWatch& operator=(const ImportWatch&) = delete;
+
+protected:
+    explicit ImportWatch(HMODULE module) : module_(module) { current_ = static_cast<Watch*>(this); }
+    ~ImportWatch()
+    {
+        patches_.clear();
+        current_ = nullptr;
+    }
+    template <typename F>
+    void patch(const char* dll, const char* name, F* hook)
+    {
+        patches_.push_back(std::make_unique<ScopedImportPatch>(module_, dll, name, reinterpret_cast<void*>(hook)));
+    }
+
+    static inline Watch* current_ = nullptr;
+
+private:
+    HMODULE module_;
+    std::vector<std::unique_ptr<ScopedImportPatch>> patches_;
+};
+
+class GlobalMemoryWatch : public ImportWatch<GlobalMemoryWatch> {
 public:
     explicit GlobalMemoryWatch(HMODULE module = GetModuleHandleA(nullptr));
-    ~GlobalMemoryWatch();
-    GlobalMemoryWatch(const GlobalMemoryWatch&) = delete;
-    GlobalMemoryWatch& operator=(const GlobalMemoryWatch&) = delete;
 
     // Make the n-th GlobalAlloc (or GlobalLock) from now fail, counting from
     // 1; 0 turns failing off. failAllocsFrom makes it and every later one fail.
@@ -39,9 +65,7 @@ private:
     static HGLOBAL WINAPI Free(HGLOBAL block);
     static LPVOID WINAPI Lock(HGLOBAL block);
     static BOOL WINAPI Unlock(HGLOBAL block);
-    static GlobalMemoryWatch* current_;
 
-    std::vector<std::unique_ptr<ScopedImportPatch>> patches_;
     std::set<HGLOBAL> live_;
     int failAllocAt_ = 0, allocCalls_ = 0;
     bool failAllocsFrom_ = false;
@@ -51,27 +75,66 @@ private:
 
 // Counts GDI objects and device contexts that the module creates and has not
 // yet deleted or released, and can make object creation fail.
-class GdiObjectWatch {
+class GdiObjectWatch : public ImportWatch<GdiObjectWatch> {
 public:
     explicit GdiObjectWatch(HMODULE module = GetModuleHandleA(nullptr));
-    ~GdiObjectWatch();
-    GdiObjectWatch(const GdiObjectWatch&) = delete;
-    GdiObjectWatch& operator=(const GdiObjectWatch&) = delete;
+
+    // Kinds of creation that can be made to fail.
+    enum Kinds : unsigned {
+        Brushes = 1,
+        Pens = 2,
+        Fonts = 4,
+        Others = 8,  // regions, bitmaps and DCs
+        Everything = 15,
+    };
 
     size_t liveObjects() const { return live_.size(); }
     int created() const { return created_; }
     // Make every pen, brush, font, region, bitmap or DC creation fail.
-    void failCreation(bool fail) { failCreation_ = fail; }
+    void failCreation(bool fail) { failCreationOf(fail ? unsigned(Everything) : 0u); }
+    // Make the creations of these kinds fail (0: none), once `after` of them
+    // have been made from now.
+    void failCreationOf(unsigned kinds, int after = 0)
+    {
+        failing_ = kinds;
+        madeBeforeFailing_ = after;
+    }
+    // Creations made to fail so far.
+    int failedCreations() const { return failed_; }
 
     static void Track(HGDIOBJ object);
     static void Untrack(HGDIOBJ object);
-    static bool Failing();
+    static bool Failing(unsigned kind);
 
 private:
-    static GdiObjectWatch* current_;
-    std::vector<std::unique_ptr<ScopedImportPatch>> patches_;
     std::set<HGDIOBJ> live_;
     int created_ = 0;
-    bool failCreation_ = false;
+    unsigned failing_ = 0;
+    int madeBeforeFailing_ = 0, failed_ = 0;
     friend struct GdiHooks;
+};
+
+// Counts the file mappings and mapped views that the module makes and has not
+// yet closed or unmapped, and can make the n-th of either fail.
+class FileMappingWatch : public ImportWatch<FileMappingWatch> {
+public:
+    explicit FileMappingWatch(HMODULE module = GetModuleHandleA(nullptr));
+
+    size_t liveMappings() const { return mappings_.size(); }
+    size_t liveViews() const { return views_.size(); }
+    // Make the n-th mapping (or view) made from now fail, counting from 1; 0: none.
+    void failMapping(int n) { failMappingAt_ = n; mappingCalls_ = 0; }
+    void failView(int n) { failViewAt_ = n; viewCalls_ = 0; }
+
+private:
+    static HANDLE WINAPI CreateMapping(HANDLE file, SECURITY_ATTRIBUTES* security, DWORD protect, DWORD high,
+                                       DWORD low, LPCWSTR name);
+    static LPVOID WINAPI MapView(HANDLE mapping, DWORD access, DWORD high, DWORD low, SIZE_T bytes);
+    static BOOL WINAPI UnmapView(LPCVOID view);
+    static BOOL WINAPI Close(HANDLE handle);
+
+    std::set<HANDLE> mappings_;
+    std::set<LPCVOID> views_;
+    int failMappingAt_ = 0, mappingCalls_ = 0;
+    int failViewAt_ = 0, viewCalls_ = 0;
 };

@@ -44,28 +44,11 @@ void RestoreSystemColours()
 }
 
 Canvas::Canvas(int width, int height, COLORREF fill)
-    : width_(width), height_(height), stride_((width * 3 + 3) & ~3)
+    : width_(width), height_(height), stride_((width * 3 + 3) & ~3),
+      canvas_(Rgb24Header(width, -height))  // top-down: row 0 first
 {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down: row 0 first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    dc_ = CreateCompatibleDC(nullptr);
-    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bits_ = static_cast<uint8_t*>(bits);
-    previous_ = SelectObject(dc_, bitmap_);
+    bits_ = static_cast<uint8_t*>(canvas_.bits());
     this->fill(fill);
-}
-
-Canvas::~Canvas()
-{
-    SelectObject(dc_, previous_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
 }
 
 void Canvas::fill(COLORREF colour)
@@ -90,13 +73,13 @@ COLORREF Canvas::at(int x, int y) const
 void Canvas::copyFromWindow(HWND window, bool wholeWindow)
 {
     HDC windowDc = wholeWindow ? GetWindowDC(window) : GetDC(window);
-    BitBlt(dc_, 0, 0, width_, height_, windowDc, 0, 0, SRCCOPY);
+    BitBlt(dc(), 0, 0, width_, height_, windowDc, 0, 0, SRCCOPY);
     ReleaseDC(window, windowDc);
 }
 
 void Canvas::copyFrom(const Canvas& source, const RECT& part)
 {
-    BitBlt(dc_, 0, 0, part.right - part.left, part.bottom - part.top, source.dc(), part.left, part.top,
+    BitBlt(dc(), 0, 0, part.right - part.left, part.bottom - part.top, source.dc(), part.left, part.top,
            SRCCOPY);
 }
 

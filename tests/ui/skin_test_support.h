@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "win/dib_canvas.h"
+
 namespace skin_test {
 
 // Colours with a different value in every channel, so that a swapped channel
@@ -35,11 +37,10 @@ void RestoreSystemColours();
 class Canvas {
 public:
     Canvas(int width, int height, COLORREF fill = Untouched);
-    ~Canvas();
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;
 
-    HDC dc() const { return dc_; }
+    HDC dc() const { return canvas_.dc(); }
     int width() const { return width_; }
     int height() const { return height_; }
     void fill(COLORREF colour);
@@ -54,9 +55,7 @@ public:
 
 private:
     int width_, height_, stride_;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ previous_ = nullptr;
+    DibCanvas canvas_;
     uint8_t* bits_ = nullptr;
 };
 

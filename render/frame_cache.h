@@ -1,0 +1,54 @@
+// What the frame pipeline keeps between frames, per surface size: the opaque
+// layers learnt from GDI, the kept surface's mapping and the rescaler's
+// working memory. Everything here is heap memory or a file mapping, never a
+// global block or a GDI object, so between frames the host sees no more of
+// them than with nothing kept.
+//
+// Policy: two sizes, because a build's frames and the preview's interleave
+// while the host lets messages through; when a third size comes, the size
+// used least recently is dropped. A 1024 x 1024 surface (a 256 x 256 frame)
+// keeps 3 MiB of mapping and up to 2.5 MiB of layers; the rescaler's working
+// memory (about 1.7 MB for that size) is one block shared by both sizes.
+// Everything goes at release(), which the pipeline's ReleaseKeptFrameMemory
+// calls.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "image/rescale.h"
+#include "render/kept_layers.h"
+#include "render/kept_surface.h"
+
+struct KeptFrameSize {
+    KeptFrameSize(int32_t width, int32_t height) : layers(width, height) {}
+    KeptLayers layers;
+    KeptSurface surface;  // mapped by the kept route on first use, for sizes that fit
+};
+
+class FrameCache {
+public:
+    static constexpr size_t KeptSizes = 2;
+
+    // What is kept for a width x height surface, made now the most recently
+    // used size. Null only when memory runs out. Never throws.
+    KeptFrameSize* use(int32_t width, int32_t height);
+
+    // Working memory of the rescales of every size (only one runs at a time).
+    RescaleMemory& rescaleMemory() { return rescale_; }
+
+    // Drops every size and the rescaler's memory.
+    void release();
+
+    // Heap and mapped bytes held over all sizes.
+    size_t keptBytes() const;
+
+private:
+    std::array<std::unique_ptr<KeptFrameSize>, KeptSizes> recentFirst_;
+    RescaleMemory rescale_;
+};
+
+// The pipeline's one cache.
+FrameCache& KeptFrames();

@@ -1,0 +1,53 @@
+// The kept surface's mapping and its header.
+#include "render/kept_surface.h"
+
+#include <cstring>
+
+#include "win/dib_canvas.h"
+
+namespace {
+
+// The bytes of a 24-bit picture's rows, in 64 bits so that nothing wraps.
+uint64_t PicturePixelBytes(int32_t width, int32_t height)
+{
+    const uint64_t stride = ((static_cast<uint64_t>(width) * 24 + 31) / 32) * 4;
+    return stride * static_cast<uint64_t>(height);
+}
+
+}  // namespace
+
+bool KeptSurface::Fits(int32_t width, int32_t height)
+{
+    return width > 0 && height > 0 && PicturePixelBytes(width, height) <= MaxPixelBytes;
+}
+
+bool KeptSurface::shape(int32_t width, int32_t height)
+{
+    if (!Fits(width, height)) {
+        release();
+        return false;
+    }
+    const size_t pixels = static_cast<size_t>(PicturePixelBytes(width, height));
+    if (!view_ || mappedBytes_ < PixelOffset + pixels) {
+        release();
+        mapping_ = MakePageFileMapping(PixelOffset + pixels);
+        view_ = MapWholeView(mapping_.get(), PixelOffset + pixels);
+        if (!view_) {
+            release();
+            return false;
+        }
+        mappedBytes_ = PixelOffset + pixels;
+    }
+    const BITMAPINFOHEADER header = Rgb24Header(width, height);
+    std::memcpy(view_.get(), &header, sizeof header);
+    pixelBytes_ = pixels;
+    return true;
+}
+
+void KeptSurface::release()
+{
+    view_.reset();
+    mapping_.reset();
+    mappedBytes_ = 0;
+    pixelBytes_ = 0;
+}
