@@ -169,6 +169,15 @@ HGLOBAL CopyOfPicture(const BITMAPINFOHEADER* header, const void* pixels)
     return copy.release();
 }
 
+// The result block RescalePixels makes for a picture: the new size, the
+// source's depth and colour table, every pixel zero.
+HGLOBAL ResultBlockFor(const BITMAPINFOHEADER* header, int32_t newWidth, int32_t newHeight)
+{
+    RgbPalette palette;
+    GetPackedDibPalette(header, &palette);
+    return CreatePackedDib(newWidth, newHeight, &palette, header->biBitCount);
+}
+
 }  // namespace
 
 void* RescaleMemory::reserve(size_t bytes)
@@ -245,40 +254,59 @@ HGLOBAL RescaleDib(HGLOBAL source, int32_t newWidth, int32_t newHeight, int32_t 
 HGLOBAL RescalePixels(const BITMAPINFOHEADER* header, const void* pixels, int32_t newWidth, int32_t newHeight,
                       int32_t filterIndex, double blur, RescaleMemory* memory)
 {
-    filterIndex = std::min(std::max(filterIndex, 0), ResizeFilterCount - 1);
     if (!header || !pixels || !IsFilteredSource(header, blur)) return nullptr;
+    if (newWidth < 0 || newHeight < 0) return nullptr;
+    if (newWidth == header->biWidth && newHeight == header->biHeight && blur == 1.0)
+        return CopyOfPicture(header, pixels);
+    // Sizes that cannot be rescaled are refused before anything is allocated.
+    RescalePlan plan;
+    if (!PlanRescale(header->biWidth, header->biHeight, header->biBitCount, newWidth, newHeight,
+                     std::min(std::max(filterIndex, 0), ResizeFilterCount - 1), blur, &plan))
+        return nullptr;
+    GlobalBlock destination(ResultBlockFor(header, newWidth, newHeight));
+    if (!destination) return nullptr;
+    if (!RescalePixelsInto(header, pixels, destination.get(), filterIndex, blur, memory)) return nullptr;
+    return destination.release();
+}
+
+int RescalePixelsInto(const BITMAPINFOHEADER* header, const void* pixels, HGLOBAL destination,
+                      int32_t filterIndex, double blur, RescaleMemory* memory)
+{
+    filterIndex = std::min(std::max(filterIndex, 0), ResizeFilterCount - 1);
+    if (!header || !pixels || !destination || !IsFilteredSource(header, blur)) return 0;
+    BlockLock destinationLock(destination);
+    auto* to = static_cast<BITMAPINFOHEADER*>(destinationLock.get());
+    if (!to || to->biBitCount != header->biBitCount) return 0;
     const uint32_t bits = header->biBitCount;
     const int32_t sourceWidth = header->biWidth;
     const int32_t sourceHeight = header->biHeight;
-    if (newWidth < 0 || newHeight < 0) return nullptr;
-    if (newWidth == sourceWidth && newHeight == sourceHeight && blur == 1.0) return CopyOfPicture(header, pixels);
+    const int32_t newWidth = to->biWidth;
+    const int32_t newHeight = to->biHeight;
+    if (newWidth < 0 || newHeight < 0) return 0;
+    if (newWidth == sourceWidth && newHeight == sourceHeight && blur == 1.0) {
+        // Nothing changes: the rows as they are.
+        std::memcpy(DibPixelBits(to), pixels, static_cast<size_t>(DibImageBytes(newWidth, newHeight, bits)));
+        return 1;
+    }
 
     RescalePlan plan;
-    if (!PlanRescale(sourceWidth, sourceHeight, bits, newWidth, newHeight, filterIndex, blur, &plan)) return nullptr;
-    if (!DibRowsFit(plan.middleWidth, plan.middleHeight, bits)) return nullptr;
+    if (!PlanRescale(sourceWidth, sourceHeight, bits, newWidth, newHeight, filterIndex, blur, &plan)) return 0;
+    if (!DibRowsFit(plan.middleWidth, plan.middleHeight, bits)) return 0;
     const size_t middleStride = static_cast<size_t>(DibStride(plan.middleWidth, bits));
     const uint64_t middleBytes = DibImageBytes(plan.middleWidth, plan.middleHeight, bits);
     const uint64_t workspaceBytes = (uint64_t(plan.workspaceBytes) + WorkingAlignment - 1) & ~uint64_t(WorkingAlignment - 1);
-    if (workspaceBytes + middleBytes > SIZE_MAX - WorkingAlignment) return nullptr;
+    if (workspaceBytes + middleBytes > SIZE_MAX - WorkingAlignment) return 0;
 
-    RgbPalette palette;
-    GetPackedDibPalette(header, &palette);
-    GlobalBlock destination(CreatePackedDib(newWidth, newHeight, &palette, bits));
-    if (!destination) return nullptr;
-    {
-        BlockLock destinationLock(destination.get());
-        if (!destinationLock.get()) return nullptr;
-        WorkingMemory working(static_cast<size_t>(workspaceBytes + middleBytes), memory);
-        if (!working.get()) return nullptr;
-        FilterWorkspace workspace = MakeFilterWorkspace(working.get(), sourceWidth, sourceHeight, newWidth,
-                                                        newHeight, bits, plan.capacity);
-        const PictureRows from = {static_cast<uint8_t*>(const_cast<void*>(pixels)),
-                                  static_cast<size_t>(DibStride(sourceWidth, bits)), sourceWidth, sourceHeight, bits};
-        const PictureRows middle = {working.get() + workspaceBytes, middleStride, plan.middleWidth,
-                                    plan.middleHeight, bits};
-        RunPasses(plan, from, middle, RowsOfBlock(static_cast<BITMAPINFOHEADER*>(destinationLock.get())), workspace);
-    }
-    return destination.release();
+    WorkingMemory working(static_cast<size_t>(workspaceBytes + middleBytes), memory);
+    if (!working.get()) return 0;
+    FilterWorkspace workspace = MakeFilterWorkspace(working.get(), sourceWidth, sourceHeight, newWidth,
+                                                    newHeight, bits, plan.capacity);
+    const PictureRows from = {static_cast<uint8_t*>(const_cast<void*>(pixels)),
+                              static_cast<size_t>(DibStride(sourceWidth, bits)), sourceWidth, sourceHeight, bits};
+    const PictureRows middle = {working.get() + workspaceBytes, middleStride, plan.middleWidth, plan.middleHeight,
+                                bits};
+    RunPasses(plan, from, middle, RowsOfBlock(to), workspace);
+    return 1;
 }
 
 HGLOBAL RescaleDibPercent(HGLOBAL source, int32_t horizontalPercent, int32_t verticalPercent, int32_t filterIndex)

@@ -60,3 +60,15 @@ private:
 // the call. The only global block allocated is the result. Never throws.
 HGLOBAL RescalePixels(const BITMAPINFOHEADER* header, const void* pixels, int32_t newWidth,
                       int32_t newHeight, int32_t filterIndex, double blur, RescaleMemory* memory);
+
+// RescalePixels in two steps, for a caller that wants the result's memory
+// before it has the picture (the frame pipeline makes its frame's block
+// before painting, so that a frame without memory is one not painted). The
+// caller makes `destination` as RescalePixels would: CreatePackedDib at the
+// new size with the source's depth and colour table. This fills it from the
+// picture, the new size read from the block, with the bytes RescalePixels
+// gives. 1 when it has; 0 when the block cannot be locked or does not match
+// the source's depth, or working memory cannot be had. The block stays the
+// caller's either way.
+int RescalePixelsInto(const BITMAPINFOHEADER* header, const void* pixels, HGLOBAL destination,
+                      int32_t filterIndex, double blur, RescaleMemory* memory);

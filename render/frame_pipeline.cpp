@@ -161,19 +161,21 @@ bool PaintOnKeptSurface(KeptFrameSize* kept, int32_t* number, int32_t* angle, in
 
 // The kept route: the surface's memory, its layers and the rescaler's
 // working memory stay from frame to frame; the frame's DC and DIB section are
-// made and released within the call.
+// made and released within the call. The frame's block is made first, so
+// that a frame without memory for it is a frame not painted (the counter
+// stays, as when any surface cannot be made); the rescale then fills it
+// straight from the kept surface.
 HGLOBAL RenderOnKeptSurface(KeptFrameSize* kept, int32_t* number, int32_t* angle, int32_t step,
                             int32_t resetNumber, FrameFormat format, int32_t* more)
 {
-    if (!PaintOnKeptSurface(kept, number, angle, step, resetNumber, more)) return nullptr;
-
-    // Straight from the kept surface: the frame is the first global block.
     const BITMAPINFOHEADER* header = kept->surface.header();
-    HGLOBAL small = RescalePixels(header, kept->surface.pixels(), header->biWidth / SurfaceScale,
-                                  header->biHeight / SurfaceScale,
-                                  RescalerChoosesFilter, 1.0, &KeptFrames().rescaleMemory());
-    if (!small) return nullptr;
-    return InFormat(small, format);
+    GlobalBlock frame(CreatePackedDib(header->biWidth / SurfaceScale, header->biHeight / SurfaceScale, nullptr, 24));
+    if (!frame) return nullptr;
+    if (!PaintOnKeptSurface(kept, number, angle, step, resetNumber, more)) return nullptr;
+    if (!RescalePixelsInto(header, kept->surface.pixels(), frame.get(), RescalerChoosesFilter, 1.0,
+                           &KeptFrames().rescaleMemory()))
+        return nullptr;
+    return InFormat(frame.release(), format);
 }
 
 }  // namespace

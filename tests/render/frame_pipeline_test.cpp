@@ -182,12 +182,13 @@ TEST_P(SurfaceCannotBeMade, NullMoreOneCounterUnchangedNothingLeft)
 std::vector<SurfaceFaultCase> SurfaceFaults()
 {
     std::vector<SurfaceFaultCase> cases;
-    // What only one kind of route makes: a fresh surface's block, or kept memory.
-    const std::vector<Fault> freshOnly = {Fault::BlockAlloc, Fault::BlockLock};
+    // What only the kept route makes: kept memory. Every route's first block
+    // (a fresh surface's, or the kept route's frame) is made before painting.
     const std::vector<Fault> keptOnly = {Fault::Mapping, Fault::View, Fault::GdiCreationOnceLearnt};
     for (FrameRoute route : AllRoutes) {
-        for (Fault fault : route == FrameRoute::Kept ? keptOnly : freshOnly) cases.push_back({route, fault});
-        for (Fault fault : {Fault::GdiCreation, Fault::ZeroWidth, Fault::NegativeHeight,
+        if (route == FrameRoute::Kept)
+            for (Fault fault : keptOnly) cases.push_back({route, fault});
+        for (Fault fault : {Fault::BlockAlloc, Fault::BlockLock, Fault::GdiCreation, Fault::ZeroWidth, Fault::NegativeHeight,
                             Fault::WidthWrapsWhenFourTimes, Fault::HeightWrapsWhenFourTimes, Fault::WidthOverflows})
             cases.push_back({route, fault});
     }
@@ -202,15 +203,19 @@ std::string SurfaceFaultName(const ::testing::TestParamInfo<SurfaceFaultCase>& i
 
 INSTANTIATE_TEST_SUITE_P(Rows, SurfaceCannotBeMade, ::testing::ValuesIn(SurfaceFaults()), SurfaceFaultName);
 
-// Every global block from the first the route makes after painting fails:
-// the fresh surfaces' own block is made, the kept surface has none.
+// What the rescale needs after painting fails: on the fresh routes every
+// global block after the surface's own, on the kept route the lock of the
+// frame's block (made, and locked once, before painting).
 TEST(FramePipelineOutcomes, RescaleFails)
 {
     for (FrameRoute route : AllRoutes) {
         for (int32_t startAngle : {60, 6}) {
             GlobalMemoryWatch memory;
             GdiObjectWatch gdi;
-            memory.failAllocsFrom(route == FrameRoute::Kept ? 1 : 2);
+            if (route == FrameRoute::Kept)
+                memory.failLock(2);
+            else
+                memory.failAllocsFrom(2);
             int32_t number = 0, angle = startAngle, more = -1;
             RECT rect = {0, 0, 64, 64};
             EXPECT_EQ(RenderLeaderFrameBy(route, &rect, &number, &angle, LeaderSweepStep, 5,
