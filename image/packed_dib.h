@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "win/kernel_owners.h"
+
 // A colour table as it enters and leaves a block: red, green, blue per entry.
 struct RgbEntry {
     uint8_t red, green, blue;
@@ -82,67 +84,22 @@ inline const uint8_t* DibPixelBits(const BITMAPINFOHEADER* header)
            DibColorTableBytes(header->biBitCount);
 }
 
-// Holds a block locked for the length of a scope and unlocks it on every path.
+// Holds a block locked for the length of a scope and unlocks it on every
+// path, read as a packed DIB.
 class LockedDib {
 public:
-    explicit LockedDib(HGLOBAL block)
-        : block_(block), header_(block ? static_cast<BITMAPINFOHEADER*>(GlobalLock(block)) : nullptr)
-    {
-    }
-    ~LockedDib()
-    {
-        if (header_) GlobalUnlock(block_);
-    }
-    LockedDib(const LockedDib&) = delete;
-    LockedDib& operator=(const LockedDib&) = delete;
+    explicit LockedDib(HGLOBAL block) : lock_(block) {}
 
-    explicit operator bool() const { return header_ != nullptr; }
-    BITMAPINFOHEADER* header() const { return header_; }
+    explicit operator bool() const { return static_cast<bool>(lock_); }
+    BITMAPINFOHEADER* header() const { return static_cast<BITMAPINFOHEADER*>(lock_.get()); }
     // Row y counted from the top of the picture.
     uint8_t* row(int32_t y) const
     {
-        return DibPixelBits(header_) +
-               static_cast<size_t>(header_->biHeight - 1 - y) *
-                   static_cast<size_t>(DibStride(header_->biWidth, header_->biBitCount));
+        BITMAPINFOHEADER* h = header();
+        return DibPixelBits(h) + static_cast<size_t>(h->biHeight - 1 - y) *
+                                     static_cast<size_t>(DibStride(h->biWidth, h->biBitCount));
     }
 
 private:
-    HGLOBAL block_;
-    BITMAPINFOHEADER* header_;
-};
-
-// Owns a global-memory block and frees it unless released.
-class GlobalBlock {
-public:
-    GlobalBlock() = default;
-    explicit GlobalBlock(HGLOBAL block) : block_(block) {}
-    ~GlobalBlock()
-    {
-        if (block_) GlobalFree(block_);
-    }
-    GlobalBlock(const GlobalBlock&) = delete;
-    GlobalBlock& operator=(const GlobalBlock&) = delete;
-    GlobalBlock(GlobalBlock&& other) noexcept : block_(other.release()) {}
-    GlobalBlock& operator=(GlobalBlock&& other) noexcept
-    {
-        if (this != &other) reset(other.release());
-        return *this;
-    }
-
-    HGLOBAL get() const { return block_; }
-    explicit operator bool() const { return block_ != nullptr; }
-    HGLOBAL release()
-    {
-        HGLOBAL block = block_;
-        block_ = nullptr;
-        return block;
-    }
-    void reset(HGLOBAL block = nullptr)
-    {
-        if (block_) GlobalFree(block_);
-        block_ = block;
-    }
-
-private:
-    HGLOBAL block_ = nullptr;
+    LockedGlobal lock_;
 };

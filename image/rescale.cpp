@@ -103,23 +103,6 @@ void RunPasses(const RescalePlan& plan, const PictureRows& from, const PictureRo
     }
 }
 
-// Holds a lock on a block that is owned elsewhere (by a GlobalBlock).
-class BlockLock {
-public:
-    explicit BlockLock(HGLOBAL block) : block_(block), memory_(GlobalLock(block)) {}
-    ~BlockLock()
-    {
-        if (memory_) GlobalUnlock(block_);
-    }
-    BlockLock(const BlockLock&) = delete;
-    BlockLock& operator=(const BlockLock&) = delete;
-    void* get() const { return memory_; }
-
-private:
-    HGLOBAL block_;
-    void* memory_;
-};
-
 void* AlignUp(void* p)
 {
     uintptr_t at = (reinterpret_cast<uintptr_t>(p) + WorkingAlignment - 1) & ~uintptr_t(WorkingAlignment - 1);
@@ -161,7 +144,7 @@ HGLOBAL CopyOfPicture(const BITMAPINFOHEADER* header, const void* pixels)
     if (headerBytes + imageBytes > SIZE_MAX) return nullptr;
     GlobalBlock copy(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(headerBytes + imageBytes)));
     if (!copy) return nullptr;
-    BlockLock lock(copy.get());
+    LockedGlobal lock(copy.get());
     if (!lock.get()) return nullptr;
     auto* to = static_cast<uint8_t*>(lock.get());
     std::memcpy(to, header, static_cast<size_t>(headerBytes));
@@ -217,7 +200,7 @@ HGLOBAL RescaleDib(HGLOBAL source, int32_t newWidth, int32_t newHeight, int32_t 
         GetPackedDibPalette(from, &palette);
         destination.reset(CreatePackedDib(newWidth, newHeight, &palette, bits));
         if (!destination) return nullptr;
-        BlockLock destinationLock(destination.get());
+        LockedGlobal destinationLock(destination.get());
         if (!destinationLock.get()) return nullptr;
         auto* to = static_cast<BITMAPINFOHEADER*>(destinationLock.get());
 
@@ -229,14 +212,14 @@ HGLOBAL RescaleDib(HGLOBAL source, int32_t newWidth, int32_t newHeight, int32_t 
                 return nullptr;
             GlobalBlock workspaceBlock(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, plan.workspaceBytes));
             if (!workspaceBlock) return nullptr;
-            BlockLock workspaceLock(workspaceBlock.get());
+            LockedGlobal workspaceLock(workspaceBlock.get());
             if (!workspaceLock.get()) return nullptr;
             FilterWorkspace workspace = MakeFilterWorkspace(workspaceLock.get(), from->biWidth, from->biHeight,
                                                             newWidth, newHeight, bits, plan.capacity);
 
             GlobalBlock intermediate(CreatePackedDib(plan.middleWidth, plan.middleHeight, &palette, bits));
             if (!intermediate) return nullptr;
-            BlockLock intermediateLock(intermediate.get());
+            LockedGlobal intermediateLock(intermediate.get());
             if (!intermediateLock.get()) return nullptr;
             auto* middle = static_cast<BITMAPINFOHEADER*>(intermediateLock.get());
 
@@ -274,7 +257,7 @@ int RescalePixelsInto(const BITMAPINFOHEADER* header, const void* pixels, HGLOBA
 {
     filterIndex = std::min(std::max(filterIndex, 0), ResizeFilterCount - 1);
     if (!header || !pixels || !destination || !IsFilteredSource(header, blur)) return 0;
-    BlockLock destinationLock(destination);
+    LockedGlobal destinationLock(destination);
     auto* to = static_cast<BITMAPINFOHEADER*>(destinationLock.get());
     if (!to || to->biBitCount != header->biBitCount) return 0;
     const uint32_t bits = header->biBitCount;

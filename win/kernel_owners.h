@@ -1,5 +1,5 @@
 // Owners of kernel memory: a page-file-backed file mapping, a view of it
-// mapped into this process, and a lock on a global-memory block.
+// mapped into this process, a global-memory block and a lock on one.
 #pragma once
 
 #include <windows.h>
@@ -31,6 +31,13 @@ inline MappedView MapWholeView(HANDLE mapping, size_t bytes)
 {
     return MappedView(mapping ? MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, bytes) : nullptr);
 }
+
+struct FreeGlobal {
+    static void release(HGLOBAL block) { GlobalFree(block); }
+};
+
+// Owns a global-memory block and frees it unless released.
+using GlobalBlock = UniqueHandle<HGLOBAL, FreeGlobal>;
 
 struct UnlockGlobal {
     static void release(HGLOBAL block, void*) { GlobalUnlock(block); }
