@@ -7,8 +7,10 @@
 // Policy: two sizes, because a build's frames and the preview's interleave
 // while the host lets messages through; when a third size comes, the size
 // used least recently is dropped. A 1024 x 1024 surface (a 256 x 256 frame)
-// keeps 3 MiB of mapping and up to 2.5 MiB of layers; the rescaler's working
-// memory (about 1.7 MB for that size) is one block shared by both sizes.
+// keeps 3 MiB of mapping, up to 2.5 MiB of layers (about 1 MiB for the 60
+// angles of a countdown) and the pictures of one number over two greys (at
+// most twice its box: about 1.4 MB at that size); the rescaler's working
+// memory (about 1.5 MB for that size) is one block shared by both sizes.
 // Everything goes at release(), which the pipeline's ReleaseKeptFrameMemory
 // calls.
 #pragma once

@@ -95,65 +95,36 @@ KeptLayers* LayersToLay(KeptFrameSize* kept, const RECT* rect, int32_t angle)
     return kept && LeaderObjectsCanBeMade(rect, angle) ? &kept->layers : nullptr;
 }
 
-// Copies the box's rows from the kept surface into the number's picture (a
-// bottom-up 24-bit picture of the box's size), or back. The box counts from
-// the top of the surface.
-void CopyNumberBox(const KeptSurface& surface, void* picture, const RECT& box, bool intoPicture)
-{
-    const LONG surfaceHeight = surface.header()->biHeight;
-    const size_t surfaceStride = DibStride(surface.header()->biWidth, 24);
-    const size_t pictureStride = DibStride(box.right - box.left, 24);
-    const size_t rowBytes = static_cast<size_t>(box.right - box.left) * 3;
-    for (LONG y = box.top; y < box.bottom; ++y) {
-        uint8_t* inSurface = surface.pixels() + static_cast<size_t>(surfaceHeight - 1 - y) * surfaceStride +
-                             static_cast<size_t>(box.left) * 3;
-        uint8_t* inPicture =
-            static_cast<uint8_t*>(picture) + static_cast<size_t>(box.bottom - 1 - y) * pictureStride;
-        if (intoPicture)
-            std::memcpy(inPicture, inSurface, rowBytes);
-        else
-            std::memcpy(inSurface, inPicture, rowBytes);
-    }
-}
-
 // Paints the kept route's frame on the kept surface. Once every layer but the
-// number is kept and the number's box is known, the frame's DC and DIB
-// section are a picture of the number's box alone: the backdrop is laid on
-// the surface, the box's part of it copied into the picture, the number drawn
-// there by GDI at the surface's coordinates (moved by the viewport origin, so
-// the text is placed exactly as on the surface) and copied back, then the
-// overlay laid. A section's memory is new to the process in every frame, on
-// a mapping or not, and each page first written costs a fault, so GDI's part
-// is kept to the box's pages; a section of its own also spares mapping a
-// view (under Wine a round trip to its server to map, another to unmap).
-// Until then, frames are painted on a section on the kept surface's mapping.
-// False when the frame's DC or section cannot be made; the counter has not
-// moved then.
+// number is kept and the number's box is known, no GDI drawing is needed:
+// the backdrop is laid, the number laid in its box from its pictures over
+// the backdrop's greys, then the overlay. Until then, or when the number cannot be laid so, the frame is
+// painted on a DIB section on the kept surface's mapping. Either way the
+// frame has its DC and DIB section, made and released within the call, so
+// that a frame that cannot have them is a frame not made, as on every route:
+// false then, before anything is written, and the counter has not moved.
 bool PaintOnKeptSurface(KeptFrameSize* kept, int32_t* number, int32_t* angle, int32_t step, int32_t resetNumber,
                         int32_t* more)
 {
-    const RECT surfaceRect = {0, 0, kept->surface.header()->biWidth, kept->surface.header()->biHeight};
+    KeptSurface& surface = kept->surface;
+    const RECT surfaceRect = {0, 0, surface.header()->biWidth, surface.header()->biHeight};
     KeptLayers* layers = LayersToLay(kept, &surfaceRect, *angle);
     const ByteRuns* backdrop = layers ? layers->backdrop(*angle) : nullptr;
     const ByteRuns* overlay = backdrop ? layers->overlay() : nullptr;
     const RECT* box = overlay ? layers->numberBox(*number) : nullptr;
     if (box) {
-        DibCanvas picture(Rgb24Header(box->right - box->left, box->bottom - box->top));
-        if (!picture) return false;
-        StampRuns(kept->surface.pixels(), *backdrop);
-        GdiFlush();
-        CopyNumberBox(kept->surface, picture.bits(), *box, true);
-        SetViewportOrgEx(picture.dc(), -box->left, -box->top, nullptr);
-        PaintLeaderNumber(picture.dc(), &surfaceRect, *number);
-        GdiFlush();
-        CopyNumberBox(kept->surface, picture.bits(), *box, false);
-        picture.reset();
-        StampRuns(kept->surface.pixels(), *overlay);
-        *more = StepLeaderCounter(number, angle, step, resetNumber);
-        return true;
+        // The frame's DC and DIB section: nothing is drawn on them, but a
+        // frame that cannot have them is not made, as on the other routes.
+        if (!DibCanvas(Rgb24Header(1, 1))) return false;
+        StampRuns(surface.pixels(), *backdrop);
+        if (layers->layNumber(surface.pixels(), *backdrop, *number, *box)) {
+            StampRuns(surface.pixels(), *overlay);
+            *more = StepLeaderCounter(number, angle, step, resetNumber);
+            return true;
+        }
     }
     RenderTarget target;
-    if (!CreateRenderTargetOn(kept->surface, &target)) return false;
+    if (!CreateRenderTargetOn(surface, &target)) return false;
     *more = PaintLayers(&target, layers, number, angle, step, resetNumber);
     FinishRenderTarget(&target, 0);
     return true;

@@ -109,6 +109,26 @@ bool FindLeaderOverlay(int32_t width, int32_t height, ByteRuns* runs)
     return ok;
 }
 
+bool DrawNumberOver(int32_t width, int32_t height, int32_t number, const RECT& box, uint8_t grey,
+                    std::vector<uint8_t>* rows)
+{
+    const BITMAPINFOHEADER header = Rgb24Header(box.right - box.left, box.bottom - box.top);
+    DibCanvas picture(header);
+    if (!picture) return false;
+    GdiFlush();
+    std::memset(picture.bits(), grey, header.biSizeImage);
+    // The text is placed as on the whole surface: moved by the viewport
+    // origin, not by a shifted rectangle (DrawText's halving truncates toward
+    // zero, so a shifted rectangle could centre it a pixel off).
+    SetViewportOrgEx(picture.dc(), -box.left, -box.top, nullptr);
+    const RECT surface = {0, 0, width, height};
+    PaintLeaderNumber(picture.dc(), &surface, number);
+    GdiFlush();
+    const auto* bits = static_cast<const uint8_t*>(picture.bits());
+    rows->assign(bits, bits + header.biSizeImage);
+    return true;
+}
+
 bool FindNumberBox(int32_t width, int32_t height, int32_t number, RECT* box)
 {
     if (!SideCanBeLearnt(width, height)) return false;
@@ -203,9 +223,59 @@ const RECT* KeptLayers::numberBox(int32_t number)
     }
 }
 
+const uint8_t* KeptLayers::numberOver(int32_t number, const RECT& box, uint8_t grey)
+{
+    if (number != numberDrawn_) {
+        numberOverGreys_.clear();
+        numberDrawn_ = number;
+    }
+    for (const NumberOverGrey& kept : numberOverGreys_)
+        if (kept.grey == grey) return kept.rows.data();
+    if (numberOverGreys_.size() >= MaxNumberGreys) return nullptr;
+    try {
+        NumberOverGrey learnt = {grey, {}};
+        if (!DrawNumberOver(width_, height_, number, box, grey, &learnt.rows)) return nullptr;
+        numberOverGreys_.reserve(MaxNumberGreys);
+        numberOverGreys_.push_back(std::move(learnt));
+        return numberOverGreys_.back().rows.data();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+bool KeptLayers::layNumber(uint8_t* pixels, const ByteRuns& backdrop, int32_t number, const RECT& box)
+{
+    const size_t stride = DibStride(width_, 24);
+    const size_t boxStride = DibStride(box.right - box.left, 24);
+    for (LONG y = box.top; y < box.bottom; ++y) {
+        // Rows are bottom-up; the box counts from the top.
+        const size_t from = static_cast<size_t>(height_ - 1 - y) * stride + static_cast<size_t>(box.left) * 3;
+        const size_t to = from + static_cast<size_t>(box.right - box.left) * 3;
+        const size_t boxRow = static_cast<size_t>(box.bottom - 1 - y) * boxStride;
+        // The backdrop's runs cover every byte from 0 on, in order: the one
+        // holding `from` is the last that starts at or before it.
+        auto run = std::upper_bound(backdrop.begin(), backdrop.end(), from,
+                                    [](size_t at, const ByteRun& r) { return at < r.offset; });
+        if (run == backdrop.begin()) return false;
+        --run;
+        for (size_t at = from; at < to; ++run) {
+            if (run == backdrop.end()) return false;
+            const size_t end = std::min(to, size_t(run->offset) + run->length);
+            if ((at - from) % 3 != 0 || (end - from) % 3 != 0) return false;
+            const uint8_t* over = numberOver(number, box, run->value);
+            if (!over) return false;
+            std::memcpy(pixels + at, over + boxRow + (at - from), end - at);
+            at = end;
+        }
+    }
+    return true;
+}
+
 size_t KeptLayers::keptBytes() const
 {
     size_t bytes = overlay_.capacity() * sizeof(ByteRun) + numberBoxes_.capacity() * sizeof(NumberBox);
+    bytes += numberOverGreys_.capacity() * sizeof(NumberOverGrey);
+    for (const NumberOverGrey& picture : numberOverGreys_) bytes += picture.rows.capacity();
     for (const ByteRuns& runs : backdrops_) bytes += runs.capacity() * sizeof(ByteRun);
     return bytes;
 }

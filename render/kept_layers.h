@@ -4,9 +4,9 @@
 // final bytes can be learnt from GDI once and written straight into each
 // frame's pixel memory, leaving only the number to draw (the wide-pen rings
 // and the large pie are nearly all of a frame's GDI time). The number is
-// drawn by GDI on every frame, over what lies beneath it; what is kept of it
-// is only the box its text can change, so that it can be drawn in a small
-// picture of that box instead of on the whole surface.
+// antialiased over what lies beneath it, so what is kept of it is the box its
+// text can change and, for the number being counted, pictures of that box as
+// GDI draws the number over each grey of the backdrop.
 #pragma once
 
 #include <windows.h>
@@ -63,7 +63,19 @@ public:
     static constexpr size_t MaxNumberBoxes = 16;
     const RECT* numberBox(int32_t number);
 
-    // Heap bytes held by the learnt runs.
+    // Lays the number on pixel memory that holds this angle's backdrop, in
+    // its box: each pixel as GDI draws the number over a field of the grey
+    // beneath it. GDI's antialiased text gives a pixel from its own coverage
+    // and its own earlier value alone, so this is the pixel GDI would give on
+    // that backdrop. The pictures of the number over each grey are drawn the
+    // first time the grey is met and kept for the last number laid (at most
+    // MaxNumberGreys, the leader's backdrops having two). False when a picture
+    // cannot be drawn or kept, or a pixel is not one grey; the box is then
+    // partly written.
+    static constexpr size_t MaxNumberGreys = 2;
+    bool layNumber(uint8_t* pixels, const ByteRuns& backdrop, int32_t number, const RECT& box);
+
+    // Heap bytes held by the learnt runs and pictures.
     size_t keptBytes() const;
 
 private:
@@ -74,10 +86,18 @@ private:
         RECT box;
     };
 
+    struct NumberOverGrey {
+        uint8_t grey;
+        std::vector<uint8_t> rows;  // the box's rows, bottom-up, as a 24-bit picture of it
+    };
+    const uint8_t* numberOver(int32_t number, const RECT& box, uint8_t grey);
+
     int32_t width_, height_;
     Overlay overlayState_ = Overlay::NotTried;
     ByteRuns overlay_;
     std::vector<NumberBox> numberBoxes_;
+    int32_t numberDrawn_ = 0;                     // the number of these pictures
+    std::vector<NumberOverGrey> numberOverGreys_;
     std::array<ByteRuns, MaxAngle + 1> backdrops_;  // by angle; empty: not learnt
     size_t backdropCount_ = 0;
 };
@@ -87,6 +107,12 @@ private:
 // on two surfaces of different uniform bytes: exactly the bytes equal in both
 // are theirs. False (runs empty) when a surface or pen could not be made.
 bool FindLeaderOverlay(int32_t width, int32_t height, ByteRuns* runs);
+
+// Draws the number with PaintLeaderNumber, at the coordinates of a width x
+// height surface, in a picture of its box filled with `grey` beforehand, and
+// gives the picture's rows. False when the picture cannot be made.
+bool DrawNumberOver(int32_t width, int32_t height, int32_t number, const RECT& box, uint8_t grey,
+                    std::vector<uint8_t>* rows);
 
 // Finds the box that the number's text can change on a width x height
 // surface: every pixel it gives another value on a black and on a white

@@ -107,6 +107,7 @@ enum class Fault {
     BlockLock,
     GdiCreation,       // every GDI object and DC
     GdiCreationOnceLearnt,  // the same once the size's layers and number box are kept
+    DcOrSectionOnceLearnt,  // DCs and bitmaps alone, once every layer of the frame is kept
     Mapping,           // the kept surface's mapping
     View,              // its view
     ZeroWidth,         // rectangles that are no surface
@@ -124,7 +125,7 @@ struct SurfaceFaultCase {
 const char* FaultName(Fault fault)
 {
     static const char* const names[] = {"BlockAlloc",     "BlockLock",
-                                        "GdiCreation",    "GdiCreationOnceLearnt",
+                                        "GdiCreation",    "GdiCreationOnceLearnt", "DcOrSectionOnceLearnt",
                                         "Mapping",        "View",
                                         "ZeroWidth",      "NegativeHeight",
                                         "WidthWrapsWhenFourTimes", "HeightWrapsWhenFourTimes",
@@ -141,7 +142,8 @@ TEST_P(SurfaceCannotBeMade, NullMoreOneCounterUnchangedNothingLeft)
     const SurfaceFaultCase c = GetParam();
     ReleaseKeptFrameMemory();
     RECT rect = {0, 0, 64, 64};
-    for (int learn = 0; c.fault == Fault::GdiCreationOnceLearnt && learn < 2; ++learn) {
+    const bool onceLearnt = c.fault == Fault::GdiCreationOnceLearnt || c.fault == Fault::DcOrSectionOnceLearnt;
+    for (int learn = 0; onceLearnt && learn < 2; ++learn) {
         int32_t number = 2, angle = 60;
         Frame f;
         f.block = RenderLeaderFrameBy(c.route, &rect, &number, &angle, LeaderSweepStep, 9, FrameFormat::TrueColour,
@@ -155,6 +157,7 @@ TEST_P(SurfaceCannotBeMade, NullMoreOneCounterUnchangedNothingLeft)
     case Fault::BlockLock: memory.failLock(1); break;
     case Fault::GdiCreation:
     case Fault::GdiCreationOnceLearnt: gdi.failCreation(true); break;
+    case Fault::DcOrSectionOnceLearnt: gdi.failCreationOf(GdiObjectWatch::Others); break;
     case Fault::Mapping: mappings.failMapping(1); break;
     case Fault::View: mappings.failView(1); break;
     case Fault::ZeroWidth: rect.right = 0; break;
@@ -184,7 +187,8 @@ std::vector<SurfaceFaultCase> SurfaceFaults()
     std::vector<SurfaceFaultCase> cases;
     // What only the kept route makes: kept memory. Every route's first block
     // (a fresh surface's, or the kept route's frame) is made before painting.
-    const std::vector<Fault> keptOnly = {Fault::Mapping, Fault::View, Fault::GdiCreationOnceLearnt};
+    const std::vector<Fault> keptOnly = {Fault::Mapping, Fault::View, Fault::GdiCreationOnceLearnt,
+                                         Fault::DcOrSectionOnceLearnt};
     for (FrameRoute route : AllRoutes) {
         if (route == FrameRoute::Kept)
             for (Fault fault : keptOnly) cases.push_back({route, fault});
