@@ -97,8 +97,10 @@ KeptLayers* LayersToLay(KeptFrameSize* kept, const RECT* rect, int32_t angle)
 
 // Paints the kept route's frame on the kept surface. Once every layer but the
 // number is kept and the number's box is known, no GDI drawing is needed:
-// the backdrop is laid, the number laid in its box from its pictures over
-// the backdrop's greys, then the overlay. Until then, or when the number cannot be laid so, the frame is
+// the backdrop is laid (only where it differs from the one already there,
+// when the surface holds a whole laid frame of the same number), the number
+// laid in its box from its pictures over the backdrop's greys, then the
+// overlay. Until then, or when the number cannot be laid so, the frame is
 // painted on a DIB section on the kept surface's mapping. Either way the
 // frame has its DC and DIB section, made and released within the call, so
 // that a frame that cannot have them is a frame not made, as on every route:
@@ -112,13 +114,20 @@ bool PaintOnKeptSurface(KeptFrameSize* kept, int32_t* number, int32_t* angle, in
     const ByteRuns* backdrop = layers ? layers->backdrop(*angle) : nullptr;
     const ByteRuns* overlay = backdrop ? layers->overlay() : nullptr;
     const RECT* box = overlay ? layers->numberBox(*number) : nullptr;
+    const KeptSurface::LaidFrame laid = surface.laid;
+    surface.laid = {};  // until this frame is whole
     if (box) {
         // The frame's DC and DIB section: nothing is drawn on them, but a
         // frame that cannot have them is not made, as on the other routes.
         if (!DibCanvas(Rgb24Header(1, 1))) return false;
-        StampRuns(surface.pixels(), *backdrop);
+        const ByteRuns* under = laid.known && laid.number == *number ? layers->backdrop(laid.angle) : nullptr;
+        if (under)
+            StampDifference(surface.pixels(), *under, *backdrop);
+        else
+            StampRuns(surface.pixels(), *backdrop);
         if (layers->layNumber(surface.pixels(), *backdrop, *number, *box)) {
             StampRuns(surface.pixels(), *overlay);
+            surface.laid = {true, *angle, *number};
             *more = StepLeaderCounter(number, angle, step, resetNumber);
             return true;
         }

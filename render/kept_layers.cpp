@@ -84,6 +84,22 @@ void StampRuns(uint8_t* pixels, const ByteRuns& runs)
     for (const ByteRun& run : runs) std::memset(pixels + run.offset, run.value, run.length);
 }
 
+void StampDifference(uint8_t* pixels, const ByteRuns& from, const ByteRuns& to)
+{
+    // Both cover the same bytes: walk them side by side, piece by piece.
+    auto a = from.begin();
+    size_t at = 0;
+    for (const ByteRun& b : to) {
+        const size_t bEnd = size_t(b.offset) + b.length;
+        while (at < bEnd && a != from.end()) {
+            const size_t end = std::min(bEnd, size_t(a->offset) + a->length);
+            if (a->value != b.value) std::memset(pixels + at, b.value, end - at);
+            at = end;
+            if (at == size_t(a->offset) + a->length) ++a;
+        }
+    }
+}
+
 bool FindLeaderOverlay(int32_t width, int32_t height, ByteRuns* runs)
 {
     runs->clear();

@@ -28,6 +28,10 @@ using ByteRuns = std::vector<ByteRun>;
 // Writes runs into pixel memory of the size they were learnt for.
 void StampRuns(uint8_t* pixels, const ByteRuns& runs);
 
+// Turns pixel memory that holds the backdrop `from` into the backdrop `to`
+// (both of one size, covering every byte): writes only where they differ.
+void StampDifference(uint8_t* pixels, const ByteRuns& from, const ByteRuns& to);
+
 class KeptLayers {
 public:
     // Backdrops are kept by angle, one slot per whole degree of the angles a

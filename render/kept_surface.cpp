@@ -39,6 +39,8 @@ bool KeptSurface::shape(int32_t width, int32_t height)
         mappedBytes_ = PixelOffset + pixels;
     }
     const BITMAPINFOHEADER header = Rgb24Header(width, height);
+    // Pixels of another shape are not the frame known to lie on them.
+    if (std::memcmp(view_.get(), &header, sizeof header) != 0) laid = {};
     std::memcpy(view_.get(), &header, sizeof header);
     pixelBytes_ = pixels;
     return true;
@@ -50,4 +52,5 @@ void KeptSurface::release()
     mapping_.reset();
     mappedBytes_ = 0;
     pixelBytes_ = 0;
+    laid = {};
 }

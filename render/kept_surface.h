@@ -32,6 +32,16 @@ public:
     bool shape(int32_t width, int32_t height);
     void release();
 
+    // What the pixels hold when the last frame on them was laid whole from
+    // the kept layers: that frame's angle's backdrop everywhere but in its
+    // number's box and under the overlay. Anything else written on them, a
+    // frame left unfinished or a new mapping makes it unknown.
+    struct LaidFrame {
+        bool known = false;
+        int32_t angle = 0, number = 0;
+    };
+    LaidFrame laid;
+
     explicit operator bool() const { return static_cast<bool>(view_); }
     HANDLE mapping() const { return mapping_.get(); }
     BITMAPINFOHEADER* header() const { return static_cast<BITMAPINFOHEADER*>(view_.get()); }

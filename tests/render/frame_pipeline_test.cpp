@@ -386,19 +386,23 @@ TEST(FramePipeline, OverlayThatCannotBeLearntIsRemembered)
 }
 
 // The fast routes against the plain one, frame by frame over whole
-// countdowns, at several sizes and in both output modes; a second size (a
-// preview's) may paint between two frames of the first, as in a dialog.
+// countdowns, at several sizes and in both output modes; a second countdown (a
+// preview's, maybe of the same size) may paint between two frames of the
+// first, as in a dialog, and some frames may be made without brushes (every
+// route then paints them whole with GDI) in the middle of a countdown.
 struct RouteCase {
     int width, height;
     bool grey;
     int32_t start, step;
     int otherWidth = 0, otherHeight = 0;  // interleaved frames of this size when set
+    int brushlessEvery = 0;               // every so many frames of the first countdown, when set
 };
 
 void PrintTo(const RouteCase& c, std::ostream* os)
 {
     *os << c.width << "x" << c.height << (c.grey ? " grey" : " 24-bit") << " from " << c.start << " by " << c.step;
     if (c.otherWidth) *os << ", with " << c.otherWidth << "x" << c.otherHeight;
+    if (c.brushlessEvery) *os << ", every " << c.brushlessEvery << "th frame without brushes";
 }
 
 class FrameRoutes : public ::testing::TestWithParam<RouteCase> {};
@@ -419,6 +423,9 @@ TEST_P(FrameRoutes, FastRoutesGiveThePlainPaintersBytes)
         int32_t more = -1;
         for (int s = 0; s < sizeCount; ++s) {
             Countdown& d = sizes[s];
+            GdiObjectWatch gdi;
+            if (s == 0 && c.brushlessEvery && frames % c.brushlessEvery == c.brushlessEvery - 1)
+                gdi.failCreationOf(GdiObjectWatch::Brushes);
             Frame f[3];
             for (int r = 0; r < 3; ++r)
                 f[r].block = RenderLeaderFrameBy(AllRoutes[r], &d.rect, &d.number[r], &d.angle[r], s ? 6 : c.step,
@@ -446,13 +453,16 @@ INSTANTIATE_TEST_SUITE_P(
                       RouteCase{256, 256, false, 1, 36}, RouteCase{256, 256, true, 0, 30},
                       RouteCase{256, 64, true, 0, 12}, RouteCase{17, 9, false, 1, 6},
                       RouteCase{256, 256, true, 0, 6, 100, 95}, RouteCase{64, 64, false, 1, 6, 100, 95},
+                      RouteCase{100, 95, false, 1, 6, 100, 95}, RouteCase{64, 48, true, 1, 6, 0, 0, 7},
                       RouteCase{300, 300, false, 0, 30}),
     [](const ::testing::TestParamInfo<RouteCase>& info) {
         return std::to_string(info.param.width) + "x" + std::to_string(info.param.height) +
                (info.param.grey ? "_grey" : "_rgb") +
                (info.param.otherWidth ? "_with_" + std::to_string(info.param.otherWidth) + "x" +
                                             std::to_string(info.param.otherHeight)
-                                      : std::string());
+                                      : std::string()) +
+               (info.param.brushlessEvery ? "_brushless_every_" + std::to_string(info.param.brushlessEvery)
+                                          : std::string());
     });
 
 // A delivered 256 x 256 frame of number 7 at angle 270, 24-bit and grey, saved
