@@ -6,6 +6,7 @@
 #include "render/frame_pipeline.h"
 
 #include <cstring>
+#include <new>
 
 #include "image/grey_reduce.h"
 #include "image/packed_dib.h"
@@ -97,10 +98,10 @@ KeptLayers* LayersToLay(KeptFrameSize* kept, const RECT* rect, int32_t angle)
 
 // Paints the kept route's frame on the kept surface. Once every layer but the
 // number is kept and the number's box is known, no GDI drawing is needed:
-// the backdrop is laid (only where it differs from the one already there,
-// when the surface holds a whole laid frame of the same number), the number
-// laid in its box from its pictures over the backdrop's greys, then the
-// overlay. Until then, or when the number cannot be laid so, the frame is
+// the backdrop is laid, the number laid in its box from its pictures over
+// the backdrop's greys, then the overlay. When the surface holds a whole
+// laid frame of the same number, the first two are done only where the
+// backdrop differs from the one already there. Until then, or when the number cannot be laid so, the frame is
 // painted on a DIB section on the kept surface's mapping. Either way the
 // frame has its DC and DIB section, made and released within the call, so
 // that a frame that cannot have them is a frame not made, as on every route:
@@ -121,11 +122,17 @@ bool PaintOnKeptSurface(KeptFrameSize* kept, int32_t* number, int32_t* angle, in
         // frame that cannot have them is not made, as on the other routes.
         if (!DibCanvas(Rgb24Header(1, 1))) return false;
         const ByteRuns* under = laid.known && laid.number == *number ? layers->backdrop(laid.angle) : nullptr;
-        if (under)
-            StampDifference(surface.pixels(), *under, *backdrop);
-        else
-            StampRuns(surface.pixels(), *backdrop);
-        if (layers->layNumber(surface.pixels(), *backdrop, *number, *box)) {
+        ByteRuns changed;
+        const ByteRuns* laying = backdrop;
+        if (under) {
+            try {
+                changed = BackdropDifference(*under, *backdrop);
+                laying = &changed;
+            } catch (const std::bad_alloc&) {
+            }
+        }
+        StampRuns(surface.pixels(), *laying);
+        if (layers->layNumber(surface.pixels(), *laying, *number, *box)) {
             StampRuns(surface.pixels(), *overlay);
             surface.laid = {true, *angle, *number};
             *more = StepLeaderCounter(number, angle, step, resetNumber);

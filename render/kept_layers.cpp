@@ -84,20 +84,28 @@ void StampRuns(uint8_t* pixels, const ByteRuns& runs)
     for (const ByteRun& run : runs) std::memset(pixels + run.offset, run.value, run.length);
 }
 
-void StampDifference(uint8_t* pixels, const ByteRuns& from, const ByteRuns& to)
+ByteRuns BackdropDifference(const ByteRuns& from, const ByteRuns& to)
 {
     // Both cover the same bytes: walk them side by side, piece by piece.
+    ByteRuns changed;
     auto a = from.begin();
     size_t at = 0;
     for (const ByteRun& b : to) {
         const size_t bEnd = size_t(b.offset) + b.length;
         while (at < bEnd && a != from.end()) {
             const size_t end = std::min(bEnd, size_t(a->offset) + a->length);
-            if (a->value != b.value) std::memset(pixels + at, b.value, end - at);
+            if (a->value != b.value) {
+                if (!changed.empty() && changed.back().offset + changed.back().length == at &&
+                    changed.back().value == b.value)
+                    changed.back().length += static_cast<uint32_t>(end - at);
+                else
+                    changed.push_back(RunOf(at, end, b.value));
+            }
             at = end;
             if (at == size_t(a->offset) + a->length) ++a;
         }
     }
+    return changed;
 }
 
 bool FindLeaderOverlay(int32_t width, int32_t height, ByteRuns* runs)
@@ -259,7 +267,7 @@ const uint8_t* KeptLayers::numberOver(int32_t number, const RECT& box, uint8_t g
     }
 }
 
-bool KeptLayers::layNumber(uint8_t* pixels, const ByteRuns& backdrop, int32_t number, const RECT& box)
+bool KeptLayers::layNumber(uint8_t* pixels, const ByteRuns& beneath, int32_t number, const RECT& box)
 {
     const size_t stride = DibStride(width_, 24);
     const size_t boxStride = DibStride(box.right - box.left, 24);
@@ -268,20 +276,18 @@ bool KeptLayers::layNumber(uint8_t* pixels, const ByteRuns& backdrop, int32_t nu
         const size_t from = static_cast<size_t>(height_ - 1 - y) * stride + static_cast<size_t>(box.left) * 3;
         const size_t to = from + static_cast<size_t>(box.right - box.left) * 3;
         const size_t boxRow = static_cast<size_t>(box.bottom - 1 - y) * boxStride;
-        // The backdrop's runs cover every byte from 0 on, in order: the one
-        // holding `from` is the last that starts at or before it.
-        auto run = std::upper_bound(backdrop.begin(), backdrop.end(), from,
+        // The runs are in order: the first that reaches into the row's part
+        // of the box is the last starting at or before `from`, or the next.
+        auto run = std::upper_bound(beneath.begin(), beneath.end(), from,
                                     [](size_t at, const ByteRun& r) { return at < r.offset; });
-        if (run == backdrop.begin()) return false;
-        --run;
-        for (size_t at = from; at < to; ++run) {
-            if (run == backdrop.end()) return false;
+        if (run != beneath.begin() && size_t(run[-1].offset) + run[-1].length > from) --run;
+        for (; run != beneath.end() && run->offset < to; ++run) {
+            const size_t start = std::max<size_t>(from, run->offset);
             const size_t end = std::min(to, size_t(run->offset) + run->length);
-            if ((at - from) % 3 != 0 || (end - from) % 3 != 0) return false;
+            if ((start - from) % 3 != 0 || (end - from) % 3 != 0) return false;
             const uint8_t* over = numberOver(number, box, run->value);
             if (!over) return false;
-            std::memcpy(pixels + at, over + boxRow + (at - from), end - at);
-            at = end;
+            std::memcpy(pixels + start, over + boxRow + (start - from), end - start);
         }
     }
     return true;

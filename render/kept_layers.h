@@ -28,9 +28,10 @@ using ByteRuns = std::vector<ByteRun>;
 // Writes runs into pixel memory of the size they were learnt for.
 void StampRuns(uint8_t* pixels, const ByteRuns& runs);
 
-// Turns pixel memory that holds the backdrop `from` into the backdrop `to`
-// (both of one size, covering every byte): writes only where they differ.
-void StampDifference(uint8_t* pixels, const ByteRuns& from, const ByteRuns& to);
+// The runs of the backdrop `to` where it differs from the backdrop `from`
+// (both of one size, covering every byte): stamped on pixels that hold
+// `from`, they leave `to`. Throws std::bad_alloc when memory runs out.
+ByteRuns BackdropDifference(const ByteRuns& from, const ByteRuns& to);
 
 class KeptLayers {
 public:
@@ -67,17 +68,20 @@ public:
     static constexpr size_t MaxNumberBoxes = 16;
     const RECT* numberBox(int32_t number);
 
-    // Lays the number on pixel memory that holds this angle's backdrop, in
-    // its box: each pixel as GDI draws the number over a field of the grey
-    // beneath it. GDI's antialiased text gives a pixel from its own coverage
-    // and its own earlier value alone, so this is the pixel GDI would give on
-    // that backdrop. The pictures of the number over each grey are drawn the
-    // first time the grey is met and kept for the last number laid (at most
-    // MaxNumberGreys, the leader's backdrops having two). False when a picture
-    // cannot be drawn or kept, or a pixel is not one grey; the box is then
-    // partly written.
+    // Lays the number in its box on pixel memory where `beneath`, runs of a
+    // backdrop (all of it, or the part that changed since the number was
+    // last laid there), has just been stamped: each pixel of the box that a
+    // run covers as GDI draws the number over a field of the run's grey.
+    // GDI's antialiased text gives a pixel from its own coverage and its own
+    // earlier value alone, so this is the pixel GDI would give on that
+    // backdrop, and a pixel whose backdrop did not change keeps its value.
+    // The pictures of the number over each grey are drawn the first time the
+    // grey is met and kept for the last number laid (at most MaxNumberGreys,
+    // the leader's backdrops having two). False when a picture cannot be
+    // drawn or kept, or a pixel is not one grey; the box is then partly
+    // written.
     static constexpr size_t MaxNumberGreys = 2;
-    bool layNumber(uint8_t* pixels, const ByteRuns& backdrop, int32_t number, const RECT& box);
+    bool layNumber(uint8_t* pixels, const ByteRuns& beneath, int32_t number, const RECT& box);
 
     // Heap bytes held by the learnt runs and pictures.
     size_t keptBytes() const;
