@@ -68,6 +68,7 @@ struct WorkspacePlan {
     uint64_t rows;           // rows of the longest vertical window
     uint64_t blocks;         // lane blocks of the vertical pass
     uint64_t scratch;        // doubles
+    uint64_t sourcePixels;   // of a row of the horizontal pass's source at most
     bool rowCache, windowsAtOnce;
 };
 
@@ -98,6 +99,7 @@ WorkspacePlan PlanWorkspace(int32_t sourceWidth, int32_t sourceHeight, int32_t n
     plan.rowCache = cache * sizeof(double) <= FilterRowCacheLimit;
     plan.scratch = std::max(horizontal, plan.rowCache ? cache : 2 * lanes);
     plan.blocks = RoundUp(lanes, LanesPerBlock) / LanesPerBlock;
+    plan.sourcePixels = std::max(sw, nw);
     return plan;
 }
 
@@ -135,6 +137,8 @@ FilterWorkspace LayOut(const WorkspacePlan& plan, uint32_t capacity, AreaCutter&
     w.runEnd = cut.take<int32_t>(plan.blocks);
     w.convertedBlocks = cut.take<uint8_t>(plan.rowCache ? plan.rows * plan.blocks : 0);
     w.constantSums = cut.take<int16_t>(uint64_t(ConstantSumSets) * 256);
+    w.valueChanges = cut.take<int32_t>(plan.sourcePixels);
+    w.outputsWritten = cut.take<uint8_t>(plan.windowOutputs);
     w.capacity = capacity;
     return w;
 }
@@ -414,6 +418,51 @@ void HorizontalOneWindowAtATime(const PictureRows& source, const PictureRows& de
 
 bool IsFilteredDepth(uint32_t bits) { return bits == 8 || bits == 24 || bits == 32; }
 
+// Outputs of a group of single-channel rows (pixels `step` bytes apart; a
+// null out is an absent row) whose windows read one value in each row take
+// their results from the constant-window table: written here, a stretch of
+// outputs with the same results at a time, and flagged in `written` so that
+// the sums leave them alone. `changes` lists where the rows change value
+// (ListValueChanges); a window reaching over none of them is constant.
+void WriteConstantOutputs(const uint8_t* const* in, uint8_t* const* out, int rows, size_t step, int spread,
+                          PassWindows& windows, ConstantSums& sums, const int32_t* changes, size_t changeCount,
+                          uint8_t* written)
+{
+    const int32_t outputs = windows.table().outputs;
+    // Windows' first pixels never go back as the output goes on (see
+    // SpanOfWindow), so one walk along the changes serves them all.
+    size_t next = 0;  // the first change past the window's first pixel
+    int32_t stretchFrom = 0, stretchSet = NoWeightSet;
+    size_t stretchNext = SIZE_MAX;
+    uint8_t results[4] = {};
+    auto endStretch = [&](int32_t to) {
+        if (stretchSet == NoWeightSet) return;
+        for (int r = 0; r < rows; ++r)
+            if (out[r])
+                std::memset(out[r] + static_cast<size_t>(stretchFrom) * spread, results[r],
+                            static_cast<size_t>(to - stretchFrom) * spread);
+        stretchSet = NoWeightSet;
+    };
+    for (int32_t x = 0; x < outputs; ++x) {
+        const PassWindows::Window window = windows.at(x);
+        while (next < changeCount && changes[next] <= window.start) ++next;
+        const bool constant = sums.covers(window) &&
+                              (next == changeCount || changes[next] >= window.start + window.count);
+        written[x] = constant;
+        // Windows of one weight set with no change between their first
+        // pixels read the same values and give the same results.
+        if (constant && window.weightSet == stretchSet && next == stretchNext) continue;
+        endStretch(x);
+        if (!constant) continue;
+        for (int r = 0; r < rows; ++r)
+            results[r] = sums.of(window, in[r][static_cast<size_t>(window.start) * step]);
+        stretchFrom = x;
+        stretchSet = window.weightSet;
+        stretchNext = next;
+    }
+    endStretch(outputs);
+}
+
 }  // namespace
 
 size_t FilterWorkspaceBytes(int32_t sourceWidth, int32_t sourceHeight, int32_t newWidth, int32_t newHeight,
@@ -462,6 +511,7 @@ void HorizontalFilterPass(const PictureRows& source, const PictureRows& destinat
     }
     const VectorRoutines& v = Routines();
     const WindowTable& table = windows.table();
+    ConstantSums sums(w.constantSums, table.weightSets);
     const uint32_t bpp = BytesPerPixel(bits);
     // Single-channel rows: 8-bit indices, or grey 24-bit pixels (one channel
     // summed, written to all three).
@@ -490,7 +540,14 @@ void HorizontalFilterPass(const PictureRows& source, const PictureRows& destinat
             in[j] = in[rows - 1];
             out[j] = nullptr;
         }
-        v.horizontalRows(in, step, source.width, out, static_cast<int>(step), table, w.scratch);
+        const uint8_t* written = nullptr;
+        if (sums.any()) {
+            const size_t changes = ListValueChanges(in, rows, step, source.width, w.valueChanges);
+            WriteConstantOutputs(in, out, rows, step, static_cast<int>(step), windows, sums, w.valueChanges,
+                                 changes, w.outputsWritten);
+            written = w.outputsWritten;
+        }
+        v.horizontalRows(in, step, source.width, out, static_cast<int>(step), table, w.scratch, written);
         y -= rows;
     }
 }

@@ -56,6 +56,8 @@ struct FilterWorkspace {
     int32_t* runEnd;          // per block of lanes, how far down its run of alike rows reaches
     uint8_t* convertedBlocks; // per row slot and block of lanes, whether it holds doubles
     int16_t* constantSums;    // ConstantSumSets x 256 results of constant windows
+    int32_t* valueChanges;    // pixels where a horizontal pass's rows change value
+    uint8_t* outputsWritten;  // per output of a horizontal pass, whether it was taken from the table
     double* scratch;
     uint32_t capacity;        // weights per window at most
 };

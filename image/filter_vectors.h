@@ -34,9 +34,11 @@ struct VectorRoutines {
     // rowsSideBySide single-channel rows, pixels `step` bytes apart, filtered
     // along their length with every window of the table; spread as above. A
     // null out marks an absent row: its in repeats the last row and nothing is
-    // written. scratch: room for 4 x sourceWidth doubles.
+    // written. scratch: room for 4 x sourceWidth doubles. With `written`, an
+    // output whose flag is set there has been written by the caller and may
+    // be left alone (or written again with the same bytes).
     void (*horizontalRows)(const uint8_t* const* in, size_t step, int32_t sourceWidth, uint8_t* const* out,
-                           int spread, const WindowTable& windows, double* scratch);
+                           int spread, const WindowTable& windows, double* scratch, const uint8_t* written);
 
     // One row of three- or four-byte pixels, each channel on its own.
     void (*horizontalColourRow)(const uint8_t* row, uint32_t bytesPerPixel, int32_t sourceWidth, uint8_t* out,
@@ -65,6 +67,12 @@ bool TakeInGreyRow(const uint8_t* row, const uint8_t* other, int32_t width, int3
 // For each block of 16 bytes (the last may be shorter) where `row` differs
 // from `other`, sets mark[block] = rowIndex.
 void MarkChangedBlocks(const uint8_t* row, const uint8_t* other, size_t bytes, int32_t* mark, int32_t rowIndex);
+
+// Lists, in order, the pixels p (0 < p < width) at which one of `rowCount`
+// single-channel rows (pixels `step` bytes apart, 1 or 3) holds another
+// value than at p - 1, a pixel's value being its first byte. `changes` has
+// room for width entries; returns how many are listed.
+size_t ListValueChanges(const uint8_t* const* rows, int rowCount, size_t step, int32_t width, int32_t* changes);
 
 // How many of the n bytes from `bytes` on equal `value` before one differs.
 size_t LeadingBytesEqual(const uint8_t* bytes, size_t n, uint8_t value);

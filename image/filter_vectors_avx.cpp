@@ -147,11 +147,17 @@ __m128i SixteenValues(const uint8_t* from, size_t step)
 // d, and its four results written: with bytesPerPixel 0, lane r to the
 // single-channel row out[r] (spread bytes per pixel; a null row is absent),
 // otherwise lanes 0 to bytesPerPixel - 1 to the channels of pixel x of the
-// colour row out[0].
-void SumAndStore(const double* d, const WindowTable& t, uint8_t* const* out, int spread, uint32_t bytesPerPixel)
+// colour row out[0]. Outputs flagged in `written` (when given) are skipped,
+// four at a time.
+void SumAndStore(const double* d, const WindowTable& t, uint8_t* const* out, int spread, uint32_t bytesPerPixel,
+                 const uint8_t* written)
 {
     for (int32_t x = 0; x < t.outputs;) {
         const int n = x + 4 <= t.outputs ? 4 : 1;
+        if (written && written[x] && (n == 1 || (written[x + 1] && written[x + 2] && written[x + 3]))) {
+            x += n;
+            continue;
+        }
         __m128i results[4];
         SumFourLaneWindows(d, t, x, n, results);
         for (int j = 0; j < n; ++j) {
@@ -176,7 +182,7 @@ void SumAndStore(const double* d, const WindowTable& t, uint8_t* const* out, int
 
 // Four rows of single-channel pixels side by side, one row per lane.
 void HorizontalFourRows(const uint8_t* const* in, size_t step, int32_t sourceWidth, uint8_t* const* out, int spread,
-                        const WindowTable& t, double* d)
+                        const WindowTable& t, double* d, const uint8_t* written)
 {
     // Sixteen pixels at a time: each row's sixteen values gathered into one
     // register, then interleaved so that each pixel's four rows lie together.
@@ -201,7 +207,7 @@ void HorizontalFourRows(const uint8_t* const* in, size_t step, int32_t sourceWid
         __m128i v = _mm_setr_epi32(in[0][at], in[1][at], in[2][at], in[3][at]);
         _mm256_store_pd(d + 4 * p, _mm256_cvtepi32_pd(v));
     }
-    SumAndStore(d, t, out, spread, 0);
+    SumAndStore(d, t, out, spread, 0, written);
 }
 
 // One row of three- or four-channel pixels, one channel per lane (a 24-bit
@@ -237,7 +243,7 @@ void HorizontalColourRow(const uint8_t* src, uint32_t bytesPerPixel, int32_t sou
         _mm256_store_pd(d + 4 * p, _mm256_cvtepi32_pd(v));
     }
     uint8_t* const rows[4] = {out, nullptr, nullptr, nullptr};
-    SumAndStore(d, t, rows, 0, bytesPerPixel);
+    SumAndStore(d, t, rows, 0, bytesPerPixel, nullptr);
 }
 
 }  // namespace

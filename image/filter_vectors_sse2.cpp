@@ -122,7 +122,7 @@ bool GreyRowToDoubles(const uint8_t* row, int32_t width, double* out)
 // Two single-channel rows side by side: lane 0 of every sum belongs to
 // in[0], lane 1 to in[1].
 void HorizontalPairOfRows(const uint8_t* const* in, size_t step, int32_t sourceWidth, uint8_t* const* out,
-                          int spread, const WindowTable& t, double* d)
+                          int spread, const WindowTable& t, double* d, const uint8_t* written)
 {
     const double* table = ByteToDouble();
     for (int32_t p = 0; p < sourceWidth; ++p) {
@@ -139,6 +139,7 @@ void HorizontalPairOfRows(const uint8_t* const* in, size_t step, int32_t sourceW
     const int32_t outputs = t.outputs;
     int32_t x = 0;
     for (; x + 4 <= outputs; x += 4) {
+        if (written && written[x] && written[x + 1] && written[x + 2] && written[x + 3]) continue;
         const double* w[4];
         const double* r[4];
         int32_t n[4];
@@ -163,6 +164,7 @@ void HorizontalPairOfRows(const uint8_t* const* in, size_t step, int32_t sourceW
         }
     }
     for (; x < outputs; ++x) {
+        if (written && written[x]) continue;
         const double* w = t.weights + static_cast<size_t>(x) * t.room;
         const double* r = d + 2 * static_cast<size_t>(t.start[x]);
         __m128d acc = _mm_setzero_pd();
@@ -321,6 +323,43 @@ void MarkChangedBlocks(const uint8_t* row, const uint8_t* other, size_t bytes, i
             mark[block] = rowIndex;
             break;
         }
+}
+
+size_t ListValueChanges(const uint8_t* const* rows, int rowCount, size_t step, int32_t width, int32_t* changes)
+{
+    // Each row's bytes against its bytes one pixel back, sixteen at a time,
+    // looking only at the first byte of each pixel. Changes are few in the
+    // rows this serves, so only the bits set are visited, lowest first (the
+    // index of a lone bit from a de Bruijn sequence).
+    static const int8_t BitIndex[32] = {0,  1,  28, 2,  29, 14, 24, 3, 30, 22, 20, 15, 25, 17, 4,  8,
+                                        31, 27, 13, 23, 21, 19, 16, 7, 26, 12, 18, 6,  11, 5,  10, 9};
+    // Bits of the first bytes of three-byte pixels in sixteen bytes from an
+    // offset that is 0, 1 or 2 past a multiple of three.
+    const uint32_t firstBytes[3] = {0x9249, 0x4924, 0x2492};
+    const size_t bytes = static_cast<size_t>(width) * step;
+    size_t listed = 0;
+    size_t i = step;
+    for (; i + 16 <= bytes; i += 16) {
+        __m128i differ = _mm_setzero_si128();
+        for (int r = 0; r < rowCount; ++r) {
+            const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[r] + i));
+            const __m128i back = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[r] + i - step));
+            differ = _mm_or_si128(differ, _mm_xor_si128(here, back));
+        }
+        uint32_t set = ~static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(differ, _mm_setzero_si128()))) & 0xFFFF;
+        if (step == 3) set &= firstBytes[i % 3];
+        for (; set; set &= set - 1) {
+            const uint32_t lowest = set & (0u - set);
+            changes[listed++] = static_cast<int32_t>((i + BitIndex[(lowest * 0x077CB531u) >> 27]) / step);
+        }
+    }
+    for (i += (step - i % step) % step; i < bytes; i += step)
+        for (int r = 0; r < rowCount; ++r)
+            if (rows[r][i] != rows[r][i - step]) {
+                changes[listed++] = static_cast<int32_t>(i / step);
+                break;
+            }
+    return listed;
 }
 
 size_t LeadingBytesEqual(const uint8_t* bytes, size_t n, uint8_t value)
