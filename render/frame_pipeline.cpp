@@ -101,11 +101,12 @@ KeptLayers* LayersToLay(KeptFrameSize* kept, const RECT* rect, int32_t angle)
 // the backdrop is laid, the number laid in its box from its pictures over
 // the backdrop's greys, then the overlay. When the surface holds a whole
 // laid frame of the same number, the first two are done only where the
-// backdrop differs from the one already there. Until then, or when the number cannot be laid so, the frame is
-// painted on a DIB section on the kept surface's mapping. Either way the
-// frame has its DC and DIB section, made and released within the call, so
-// that a frame that cannot have them is a frame not made, as on every route:
-// false then, before anything is written, and the counter has not moved.
+// backdrop differs from the one already there. Until then, or when the
+// number cannot be laid so, the frame is painted on a DIB section on the
+// kept surface's mapping. Either way the frame has its DC and DIB section,
+// made and released within the call, so that a frame that cannot have them
+// is a frame not made, as on every route: false then, before anything is
+// written, and the counter has not moved.
 bool PaintOnKeptSurface(KeptFrameSize* kept, int32_t* number, int32_t* angle, int32_t step, int32_t resetNumber,
                         int32_t* more)
 {
