@@ -133,7 +133,8 @@ bool PaintOnKeptSurface(KeptFrameSize* kept, int32_t* number, int32_t* angle, in
             }
         }
         StampRuns(surface.pixels(), *laying);
-        if (layers->layNumber(surface.pixels(), *laying, *number, *box)) {
+        if (layers->numberLaidAsDrawn(*backdrop, *number, *box) &&
+            layers->layNumber(surface.pixels(), *laying, *number, *box)) {
             StampRuns(surface.pixels(), *overlay);
             surface.laid = {true, *angle, *number};
             *more = StepLeaderCounter(number, angle, step, resetNumber);

@@ -267,30 +267,95 @@ const uint8_t* KeptLayers::numberOver(int32_t number, const RECT& box, uint8_t g
     }
 }
 
-bool KeptLayers::layNumber(uint8_t* pixels, const ByteRuns& beneath, int32_t number, const RECT& box)
+namespace {
+
+// Calls visit(start, end, value, boxRow) for each part of a run that lies in
+// the box, in the order of the runs: start and end are offsets in the
+// surface's pixel memory, boxRow the offset of that row in a bottom-up
+// 24-bit picture of the box. The runs are in order and cover what they
+// cover once. Stops, returning false, when visit does.
+template <typename Visit>
+bool ForEachRunInBox(const ByteRuns& runs, int32_t width, int32_t height, const RECT& box, Visit visit)
 {
-    const size_t stride = DibStride(width_, 24);
+    const size_t stride = DibStride(width, 24);
     const size_t boxStride = DibStride(box.right - box.left, 24);
     for (LONG y = box.top; y < box.bottom; ++y) {
         // Rows are bottom-up; the box counts from the top.
-        const size_t from = static_cast<size_t>(height_ - 1 - y) * stride + static_cast<size_t>(box.left) * 3;
+        const size_t from = static_cast<size_t>(height - 1 - y) * stride + static_cast<size_t>(box.left) * 3;
         const size_t to = from + static_cast<size_t>(box.right - box.left) * 3;
         const size_t boxRow = static_cast<size_t>(box.bottom - 1 - y) * boxStride;
-        // The runs are in order: the first that reaches into the row's part
-        // of the box is the last starting at or before `from`, or the next.
-        auto run = std::upper_bound(beneath.begin(), beneath.end(), from,
+        // The first run that reaches into the row's part of the box is the
+        // last starting at or before `from`, or the next.
+        auto run = std::upper_bound(runs.begin(), runs.end(), from,
                                     [](size_t at, const ByteRun& r) { return at < r.offset; });
-        if (run != beneath.begin() && size_t(run[-1].offset) + run[-1].length > from) --run;
-        for (; run != beneath.end() && run->offset < to; ++run) {
+        if (run != runs.begin() && size_t(run[-1].offset) + run[-1].length > from) --run;
+        for (; run != runs.end() && run->offset < to; ++run) {
             const size_t start = std::max<size_t>(from, run->offset);
             const size_t end = std::min(to, size_t(run->offset) + run->length);
-            if ((start - from) % 3 != 0 || (end - from) % 3 != 0) return false;
-            const uint8_t* over = numberOver(number, box, run->value);
-            if (!over) return false;
-            std::memcpy(pixels + start, over + boxRow + (start - from), end - start);
+            if (!visit(start, end, run->value, boxRow + (start - from))) return false;
         }
     }
     return true;
+}
+
+}  // namespace
+
+bool KeptLayers::layNumber(uint8_t* pixels, const ByteRuns& beneath, int32_t number, const RECT& box)
+{
+    const size_t boxStride = DibStride(box.right - box.left, 24);
+    return ForEachRunInBox(beneath, width_, height_, box, [&](size_t start, size_t end, uint8_t grey, size_t at) {
+        // A run that starts or ends inside a pixel: that pixel is not one grey.
+        const size_t inRow = at % boxStride;
+        if (inRow % 3 != 0 || (inRow + (end - start)) % 3 != 0) return false;
+        const uint8_t* over = numberOver(number, box, grey);
+        if (!over) return false;
+        std::memcpy(pixels + start, over + at, end - start);
+        return true;
+    });
+}
+
+bool KeptLayers::numberLaidAsDrawn(const ByteRuns& backdrop, int32_t number, const RECT& box)
+{
+    if (laying_ != Laying::Unchecked) return laying_ == Laying::Sound;
+    const BITMAPINFOHEADER header = Rgb24Header(box.right - box.left, box.bottom - box.top);
+    DibCanvas drawn(header);
+    if (!drawn) return false;
+    GdiFlush();
+    auto* bits = static_cast<uint8_t*>(drawn.bits());
+    bool greys[256] = {};
+    int greyCount = 0;
+    ForEachRunInBox(backdrop, width_, height_, box, [&](size_t start, size_t end, uint8_t grey, size_t at) {
+        std::memset(bits + at, grey, end - start);
+        if (!greys[grey]) greys[grey] = true, ++greyCount;
+        return true;
+    });
+    // Over a field of one grey the pictures are what GDI draws: nothing to
+    // learn from this box.
+    if (greyCount < 2) return true;
+    try {
+        // The box as laid from the pictures, beside the box as GDI draws it.
+        std::vector<uint8_t> laid(header.biSizeImage);
+        const bool composed =
+            ForEachRunInBox(backdrop, width_, height_, box, [&](size_t start, size_t end, uint8_t grey, size_t at) {
+                const uint8_t* over = numberOver(number, box, grey);
+                if (over) std::memcpy(laid.data() + at, over + at, end - start);
+                return over != nullptr;
+            });
+        if (!composed) return false;
+        SetViewportOrgEx(drawn.dc(), -box.left, -box.top, nullptr);
+        const RECT surface = {0, 0, width_, height_};
+        PaintLeaderNumber(drawn.dc(), &surface, number);
+        GdiFlush();
+        bool same = true;
+        ForEachRunInBox(backdrop, width_, height_, box, [&](size_t start, size_t end, uint8_t, size_t at) {
+            same = std::memcmp(laid.data() + at, bits + at, end - start) == 0;
+            return same;
+        });
+        laying_ = same ? Laying::Sound : Laying::Unsound;
+        return same;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 size_t KeptLayers::keptBytes() const

@@ -83,11 +83,20 @@ public:
     static constexpr size_t MaxNumberGreys = 2;
     bool layNumber(uint8_t* pixels, const ByteRuns& beneath, int32_t number, const RECT& box);
 
+    // Whether the number laid from its pictures over this backdrop (all of
+    // it) equals what GDI draws there. Laying from pictures rests on the rule
+    // above; rather than trust it, the first frame at this size whose box
+    // holds more than one grey is checked by drawing it with GDI, and the
+    // answer kept. False when the rule does not hold (such frames are then
+    // painted with GDI), or when the check cannot be made this time.
+    bool numberLaidAsDrawn(const ByteRuns& backdrop, int32_t number, const RECT& box);
+
     // Heap bytes held by the learnt runs and pictures.
     size_t keptBytes() const;
 
 private:
     enum class Overlay { NotTried, Found, CannotBeFound };
+    enum class Laying { Unchecked, Sound, Unsound };
     struct NumberBox {
         int32_t number;
         bool found;
@@ -102,6 +111,7 @@ private:
 
     int32_t width_, height_;
     Overlay overlayState_ = Overlay::NotTried;
+    Laying laying_ = Laying::Unchecked;
     ByteRuns overlay_;
     std::vector<NumberBox> numberBoxes_;
     int32_t numberDrawn_ = 0;                     // the number of these pictures
