@@ -133,14 +133,14 @@ bool FindLeaderOverlay(int32_t width, int32_t height, ByteRuns* runs)
     return ok;
 }
 
-bool DrawNumberOver(int32_t width, int32_t height, int32_t number, const RECT& box, uint8_t grey,
-                    std::vector<uint8_t>* rows)
+bool DrawNumberOver(int32_t width, int32_t height, int32_t number, const RECT& box, std::vector<uint8_t>* rows)
 {
     const BITMAPINFOHEADER header = Rgb24Header(box.right - box.left, box.bottom - box.top);
+    if (rows->size() != header.biSizeImage) return false;
     DibCanvas picture(header);
     if (!picture) return false;
     GdiFlush();
-    std::memset(picture.bits(), grey, header.biSizeImage);
+    std::memcpy(picture.bits(), rows->data(), rows->size());
     // The text is placed as on the whole surface: moved by the viewport
     // origin, not by a shifted rectangle (DrawText's halving truncates toward
     // zero, so a shifted rectangle could centre it a pixel off).
@@ -148,8 +148,7 @@ bool DrawNumberOver(int32_t width, int32_t height, int32_t number, const RECT& b
     const RECT surface = {0, 0, width, height};
     PaintLeaderNumber(picture.dc(), &surface, number);
     GdiFlush();
-    const auto* bits = static_cast<const uint8_t*>(picture.bits());
-    rows->assign(bits, bits + header.biSizeImage);
+    std::memcpy(rows->data(), picture.bits(), rows->size());
     return true;
 }
 
@@ -258,7 +257,9 @@ const uint8_t* KeptLayers::numberOver(int32_t number, const RECT& box, uint8_t g
     if (numberOverGreys_.size() >= MaxNumberGreys) return nullptr;
     try {
         NumberOverGrey learnt = {grey, {}};
-        if (!DrawNumberOver(width_, height_, number, box, grey, &learnt.rows)) return nullptr;
+        learnt.rows.assign(static_cast<size_t>(Rgb24Header(box.right - box.left, box.bottom - box.top).biSizeImage),
+                           grey);
+        if (!DrawNumberOver(width_, height_, number, box, &learnt.rows)) return nullptr;
         numberOverGreys_.reserve(MaxNumberGreys);
         numberOverGreys_.push_back(std::move(learnt));
         return numberOverGreys_.back().rows.data();
@@ -317,15 +318,9 @@ bool KeptLayers::layNumber(uint8_t* pixels, const ByteRuns& beneath, int32_t num
 bool KeptLayers::numberLaidAsDrawn(const ByteRuns& backdrop, int32_t number, const RECT& box)
 {
     if (laying_ != Laying::Unchecked) return laying_ == Laying::Sound;
-    const BITMAPINFOHEADER header = Rgb24Header(box.right - box.left, box.bottom - box.top);
-    DibCanvas drawn(header);
-    if (!drawn) return false;
-    GdiFlush();
-    auto* bits = static_cast<uint8_t*>(drawn.bits());
     bool greys[256] = {};
     int greyCount = 0;
-    ForEachRunInBox(backdrop, width_, height_, box, [&](size_t start, size_t end, uint8_t grey, size_t at) {
-        std::memset(bits + at, grey, end - start);
+    ForEachRunInBox(backdrop, width_, height_, box, [&](size_t, size_t, uint8_t grey, size_t) {
         if (!greys[grey]) greys[grey] = true, ++greyCount;
         return true;
     });
@@ -333,24 +328,23 @@ bool KeptLayers::numberLaidAsDrawn(const ByteRuns& backdrop, int32_t number, con
     // learn from this box.
     if (greyCount < 2) return true;
     try {
-        // The box as laid from the pictures, beside the box as GDI draws it.
-        std::vector<uint8_t> laid(header.biSizeImage);
+        // The box as laid from the pictures, beside the box as GDI draws it
+        // over the backdrop.
+        const size_t bytes = Rgb24Header(box.right - box.left, box.bottom - box.top).biSizeImage;
+        std::vector<uint8_t> laid(bytes), drawn(bytes);
         const bool composed =
             ForEachRunInBox(backdrop, width_, height_, box, [&](size_t start, size_t end, uint8_t grey, size_t at) {
                 const uint8_t* over = numberOver(number, box, grey);
-                if (over) std::memcpy(laid.data() + at, over + at, end - start);
-                return over != nullptr;
+                if (!over) return false;
+                std::memcpy(laid.data() + at, over + at, end - start);
+                std::memset(drawn.data() + at, grey, end - start);
+                return true;
             });
-        if (!composed) return false;
-        SetViewportOrgEx(drawn.dc(), -box.left, -box.top, nullptr);
-        const RECT surface = {0, 0, width_, height_};
-        PaintLeaderNumber(drawn.dc(), &surface, number);
-        GdiFlush();
-        bool same = true;
-        ForEachRunInBox(backdrop, width_, height_, box, [&](size_t start, size_t end, uint8_t, size_t at) {
-            same = std::memcmp(laid.data() + at, bits + at, end - start) == 0;
-            return same;
-        });
+        if (!composed || !DrawNumberOver(width_, height_, number, box, &drawn)) return false;
+        const bool same =
+            ForEachRunInBox(backdrop, width_, height_, box, [&](size_t start, size_t end, uint8_t, size_t at) {
+                return std::memcmp(laid.data() + at, drawn.data() + at, end - start) == 0;
+            });
         laying_ = same ? Laying::Sound : Laying::Unsound;
         return same;
     } catch (const std::bad_alloc&) {

@@ -127,10 +127,10 @@ private:
 bool FindLeaderOverlay(int32_t width, int32_t height, ByteRuns* runs);
 
 // Draws the number with PaintLeaderNumber, at the coordinates of a width x
-// height surface, in a picture of its box filled with `grey` beforehand, and
-// gives the picture's rows. False when the picture cannot be made.
-bool DrawNumberOver(int32_t width, int32_t height, int32_t number, const RECT& box, uint8_t grey,
-                    std::vector<uint8_t>* rows);
+// height surface, in a picture of its box: `rows` holds the picture's rows
+// (bottom-up, 24-bit) beneath the number on entry and with it on return.
+// False when the picture cannot be made.
+bool DrawNumberOver(int32_t width, int32_t height, int32_t number, const RECT& box, std::vector<uint8_t>* rows);
 
 // Finds the box that the number's text can change on a width x height
 // surface: every pixel it gives another value on a black and on a white
