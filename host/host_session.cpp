@@ -40,10 +40,21 @@ bool IsPlainFileName(const char* name, std::string& out)
     return out.find_first_of("\\/:") == std::string::npos;
 }
 
+// A console shows a line rewritten in place; a file or a pipe would keep
+// every state of it in one long line.
+bool StderrIsConsole()
+{
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 }  // namespace
 
 HostSession::HostSession(const HostOptions& options, std::string outputPath, std::string helpFolder)
-    : options_(options), outputPath_(std::move(outputPath)), helpFolder_(std::move(helpFolder))
+    : options_(options),
+      outputPath_(std::move(outputPath)),
+      helpFolder_(std::move(helpFolder)),
+      progressInPlace_(StderrIsConsole())
 {
 }
 
@@ -154,10 +165,18 @@ int32_t HostSession::NewDocument(const FileObjectRecord* record, bool test)
 
 void HostSession::ShowProgress(bool last)
 {
-    // One line, rewritten in place; a log file gets every state, which is fine.
     std::string text = std::string(documentIsTest_ ? "test frame " : "frame ") +
                        std::to_string(framesOffered_);
     if (expectedFrames_ > 0) text += " of " + std::to_string(expectedFrames_);
+    if (!progressInPlace_) {
+        // A log or a pipe gets a line of its own per number counted down.
+        if (framesOffered_ % LeaderFramesPerNumber == 0) {
+            std::fprintf(stderr, "%s\n", text.c_str());
+            std::fflush(stderr);
+        }
+        return;
+    }
+    // A terminal shows one line, rewritten in place.
     std::fprintf(stderr, "\r%s", text.c_str());
     progressWidth_ = text.size() > progressWidth_ ? text.size() : progressWidth_;
     std::fflush(stderr);
@@ -182,7 +201,8 @@ int32_t HostSession::AddImage(void* fileObject, const FrameRecord* frame)
         NoteFailure("refused image " + std::to_string(framesOffered_) + ": " + why);
         return 0;
     }
-    // Updating the line costs more than a small frame; do it every few frames.
+    // Updating the line costs more than a small frame; do it every few frames
+    // (every number's last frame among them, for the line a log gets).
     if (framesOffered_ % 10 == 0 || framesOffered_ == expectedFrames_ || framesOffered_ == 1)
         ShowProgress(false);
     return 1;

@@ -65,7 +65,8 @@ private:
     int helpRequests_ = 0;
     int testDocuments_ = 0;
     bool mainWritten_ = false;
-    size_t progressWidth_ = 0;  // characters of an unfinished progress line
+    const bool progressInPlace_;  // stderr is a terminal: rewrite one progress line
+    size_t progressWidth_ = 0;    // characters of an unfinished progress line
     std::vector<std::string> failures_;
     std::vector<std::string> written_;
 };
