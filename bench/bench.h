@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "image/cpu_features.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -51,5 +53,15 @@ double MedianMs(int runs, Body body)
 inline void Report(const char* what, double value, const char* unit, const char* target)
 {
     std::printf("%-58s %9.3f %-3s  %s\n", what, value, unit, target);
+    std::fflush(stdout);
+}
+
+// The first line of a run: the processor, and whether its code was emulated
+// (then every time is the emulator's, and only ratios compare with a native run).
+inline void PrintProcessor()
+{
+    std::printf("processor: %s; %s\n", ProcessorBrand().c_str(),
+                ProcessorIsEmulated() ? "emulated: times are not native, only their ratios compare"
+                                      : "native");
     std::fflush(stdout);
 }

@@ -6,6 +6,7 @@
 #include "image/cpu_features.h"
 
 #include <cstdint>
+#include <cstring>
 
 #if defined(_MSC_VER)
 #include <immintrin.h>
@@ -20,23 +21,32 @@ constexpr uint32_t OsXsaveBit = 1u << 27;
 constexpr uint32_t AvxBit = 1u << 28;
 constexpr uint64_t XmmAndYmmState = 0x6;
 
+// EAX, EBX, ECX and EDX of a CPUID leaf, asked without checking that the
+// processor has it (callers check the leaf's range first).
+void Cpuid(uint32_t leaf, uint32_t registers[4])
+{
+#if defined(_MSC_VER)
+    int values[4] = {};
+    __cpuid(values, static_cast<int>(leaf));
+    for (int i = 0; i < 4; ++i) registers[i] = static_cast<uint32_t>(values[i]);
+#elif defined(__GNUC__)
+    __cpuid(leaf, registers[0], registers[1], registers[2], registers[3]);
+#else
+    for (int i = 0; i < 4; ++i) registers[i] = 0;
+#endif
+}
+
 // ECX of CPUID leaf 1, or 0 when the leaf cannot be asked.
 uint32_t FeatureFlags()
 {
-#if defined(_MSC_VER)
-    int registers[4] = {};
-    __cpuid(registers, 0);
+    uint32_t registers[4];
+    Cpuid(0, registers);
     if (registers[0] < 1) return 0;
-    __cpuid(registers, 1);
-    return static_cast<uint32_t>(registers[2]);
-#elif defined(__GNUC__)
-    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return 0;
-    return ecx;
-#else
-    return 0;
-#endif
+    Cpuid(1, registers);
+    return registers[2];
 }
+
+constexpr uint32_t HypervisorPresentBit = 1u << 31;  // ECX of leaf 1
 
 // XCR0; only to be read once OSXSAVE is known to be set.
 uint64_t EnabledRegisterState()
@@ -66,4 +76,33 @@ bool ProcessorHasAvx()
 {
     static const bool usable = DetectAvx();
     return usable;
+}
+
+std::string ProcessorBrand()
+{
+    uint32_t registers[4];
+    Cpuid(0x80000000u, registers);
+    if (registers[0] < 0x80000004u) return std::string();
+    char brand[49] = {};
+    for (uint32_t leaf = 0; leaf < 3; ++leaf) {
+        Cpuid(0x80000002u + leaf, registers);
+        std::memcpy(brand + 16 * leaf, registers, 16);
+    }
+    std::string text(brand);
+    const size_t first = text.find_first_not_of(' ');
+    const size_t last = text.find_last_not_of(' ');
+    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+
+bool ProcessorIsEmulated()
+{
+    if (ProcessorBrand().compare(0, 8, "QEMU TCG") == 0) return true;
+    if ((FeatureFlags() & HypervisorPresentBit) == 0) return false;
+    uint32_t registers[4];
+    Cpuid(0x40000000u, registers);
+    char vendor[13] = {};
+    std::memcpy(vendor, &registers[1], 4);
+    std::memcpy(vendor + 4, &registers[2], 4);
+    std::memcpy(vendor + 8, &registers[3], 4);
+    return std::strcmp(vendor, "TCGTCGTCGTCG") == 0;
 }

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "image/cpu_features.h"
 #include "resources/resource_ids.h"
 #include "tests/support/host_harness.h"
 #include "tests/support/resource_watch.h"
@@ -109,6 +110,9 @@ int main(int argc, char** argv)
         return Sample{dialogs, gdi.liveObjects(), memory.liveBlocks(), memory.heldLocks(), MeasureHeaps()};
     };
 
+    std::printf("processor: %s; %s\n", ProcessorBrand().c_str(),
+                ProcessorIsEmulated() ? "emulated: the time in all is the emulator's, not a native figure"
+                                      : "native");
     std::printf("%d OK builds of 600 frames (64 x 64) and %d forced preview paints after one warm-up dialog\n",
                 builds, paintsPerDialog * builds);
     std::printf("%-8s %7s %8s %8s %8s %8s %6s %12s %8s\n", "after", "dialogs", "frames", "paints", "GDI",
