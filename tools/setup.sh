@@ -90,7 +90,7 @@ install_packages() {
 
 # The suite's mirror as this machine's own apt sources name it.
 bookworm_mirror() {
-    apt-get indextargets --format '$(RELEASE) $(REPO_URI)' 2>/dev/null |
+    apt-get indextargets --no-release-info --format '$(RELEASE) $(REPO_URI)' 2>/dev/null |
         awk '$1 == "bookworm" { print $2; exit }'
 }
 
@@ -153,7 +153,7 @@ if ! qemu_is_10_or_later; then
     mirror=$(bookworm_mirror)
     [ -n "$mirror" ] || fail "no bookworm suite in this machine's apt sources to take bookworm-backports from"
     list=/etc/apt/sources.list.d/bookworm-backports.list
-    if ! apt-get indextargets --format '$(RELEASE)' 2>/dev/null | grep -qx bookworm-backports; then
+    if ! apt-get indextargets --no-release-info --format '$(RELEASE)' 2>/dev/null | grep -qx bookworm-backports; then
         say "adding bookworm-backports from $mirror to $list"
         keyring=/usr/share/keyrings/debian-archive-keyring.gpg
         options=
