@@ -13,6 +13,7 @@
 #include "image/grey_reduce.h"
 #include "image/packed_dib.h"
 #include "image/rescale.h"
+#include "render/frame_cache.h"
 #include "render/frame_pipeline.h"
 #include "render/frame_routes.h"
 #include "render/leader_painter.h"
@@ -27,11 +28,11 @@ double Median(std::vector<double> times)
 }
 
 // One frame of a countdown by a route, timed; false when no frame came back.
-bool TimedFrame(FrameRoute route, const RECT& rect, LeaderCounter* counter, FrameFormat format,
+bool TimedFrame(FrameRoute route, FrameCache* cache, const RECT& rect, LeaderCounter* counter, FrameFormat format,
                 std::vector<double>* times, int32_t* more)
 {
     const double start = NowMs();
-    HGLOBAL frame = RenderLeaderFrameBy(route, &rect, &counter->number, &counter->angle, LeaderSweepStep, 9,
+    HGLOBAL frame = RenderLeaderFrameBy(route, cache, &rect, &counter->number, &counter->angle, LeaderSweepStep, 9,
                                         format, more);
     if (frame) GlobalFree(frame);
     times->push_back(NowMs() - start);
@@ -43,17 +44,17 @@ bool TimedFrame(FrameRoute route, const RECT& rect, LeaderCounter* counter, Fram
 // their ratio.
 void CompareRoutes(const char* what, int width, int height, FrameFormat format, const char* goal)
 {
-    ReleaseKeptFrameMemory();
+    FrameCache cache;
     const RECT rect = {0, 0, width, height};
     LeaderCounter kept = {9, 360}, fresh = {9, 360};
     std::vector<double> keptMs, freshMs;
     bool allMade = true;
     for (int32_t more = 1; more;) {
         for (int32_t number = kept.number; more && kept.number == number;)
-            allMade = TimedFrame(FrameRoute::Kept, rect, &kept, format, &keptMs, &more) && allMade;
+            allMade = TimedFrame(FrameRoute::Kept, &cache, rect, &kept, format, &keptMs, &more) && allMade;
         int32_t freshMore = 1;
         for (int32_t number = fresh.number; freshMore && fresh.number == number;)
-            allMade = TimedFrame(FrameRoute::FreshSurface, rect, &fresh, format, &freshMs, &freshMore) && allMade;
+            allMade = TimedFrame(FrameRoute::FreshSurface, &cache, rect, &fresh, format, &freshMs, &freshMore) && allMade;
     }
     if (!allMade) std::printf("  (some frames came back null)\n");
     char line[96];
@@ -83,12 +84,12 @@ BENCH_CASE(FramePreviewSize, "frame preview 100x95")
 BENCH_CASE(FrameCountdown, "countdown 600 frames 256x256")
 {
     // From nothing kept, as a build right after the dialog opens.
-    ReleaseKeptFrameMemory();
+    FrameCache cache;
     RECT rect = {0, 0, 256, 256};
     LeaderCounter counter = {9, 360};
     std::vector<double> times;
     const double start = NowMs();
-    for (int32_t more = 1; more;) TimedFrame(FrameRoute::Kept, rect, &counter, FrameFormat::GreyPalette, &times, &more);
+    for (int32_t more = 1; more;) TimedFrame(FrameRoute::Kept, &cache, rect, &counter, FrameFormat::GreyPalette, &times, &more);
     const double total = NowMs() - start;
     double firstNumber = 0;
     for (size_t i = 0; i < 60 && i < times.size(); ++i) firstNumber += times[i];
@@ -98,7 +99,6 @@ BENCH_CASE(FrameCountdown, "countdown 600 frames 256x256")
     Report("countdown from 9 at 256x256, grey 8-bit, median frame", Median(times), "ms", "");
     std::sort(times.begin(), times.end());
     Report("countdown from 9 at 256x256, grey 8-bit, 90th percentile frame", times[times.size() * 9 / 10], "ms", "");
-    ReleaseKeptFrameMemory();
 }
 
 namespace {
@@ -108,6 +108,7 @@ void FrameParts(int width, int height)
 {
     const int w = width * 4, h = height * 4;
     char name[96];
+    FrameCache cache;
     RenderTarget target;
     int32_t number = 5, angle = 200;
     std::snprintf(name, sizeof name, "make and finish a fresh %dx%d render target", w, h);
@@ -122,9 +123,9 @@ void FrameParts(int width, int height)
                GdiFlush();
            }), "ms", "");
     for (int i = 0; i < 60; ++i)  // learn every angle first
-        PaintRenderTargetBy(FrameRoute::FreshSurface, &target, &number, &angle, LeaderSweepStep, 9);
+        PaintRenderTargetBy(FrameRoute::FreshSurface, &cache, &target, &number, &angle, LeaderSweepStep, 9);
     Report("one frame on a warm surface, kept layers laid, number with GDI", MedianMs(21, [&] {
-               PaintRenderTargetBy(FrameRoute::FreshSurface, &target, &number, &angle, LeaderSweepStep, 9);
+               PaintRenderTargetBy(FrameRoute::FreshSurface, &cache, &target, &number, &angle, LeaderSweepStep, 9);
                GdiFlush();
            }), "ms", "");
     FinishRenderTarget(&target, KeepRenderTargetBlock);

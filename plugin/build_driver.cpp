@@ -76,7 +76,7 @@ void ShowPluginMessage(HWND dialog, const char* text)
     MessageBoxA(dialog, text, "Message", MB_OK | MB_ICONINFORMATION);
 }
 
-int RunLeaderBuild(HWND dialog, HostCallback callback, BuildKind kind)
+int RunLeaderBuild(HWND dialog, HostCallback callback, BuildKind kind, FrameCache* frames)
 {
     callback(nullptr, HostOpBuildStarting, 0, nullptr);
     RepaintAtOnce(GetDlgItem(dialog, kind == BuildKind::Ok ? IDOK : IDC_TEST));
@@ -104,7 +104,7 @@ int RunLeaderBuild(HWND dialog, HostCallback callback, BuildKind kind)
         int32_t more = 1;
         int failuresInARow = 0;
         do {
-            HGLOBAL block = RenderLeaderFrame(&frameRect, &counter.number, &counter.angle,
+            HGLOBAL block = RenderLeaderFrame(frames, &frameRect, &counter.number, &counter.angle,
                                               LeaderSweepStep, startNumber, format, &more);
             if (block) {
                 failuresInARow = 0;

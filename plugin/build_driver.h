@@ -9,6 +9,8 @@
 
 #include "plugin/host_records.h"
 
+class FrameCache;
+
 enum class BuildKind {
     Ok,    // a new file object, the credit comment, flag -1 in every frame
     Test,  // a test file object, no comment, flag 0, finished with the dialog disabled
@@ -21,10 +23,11 @@ constexpr int MaxConsecutiveFrameFailures = 10;
 // The fixed credit text handed to the host with the comment operation.
 extern const char LeaderCreditText[];
 
-// Runs one build with the settings in the dialog's edits. Returns 1 when the
-// host created the file object (the build ran to its end, whether or not
-// every frame was taken), 0 when it refused to create it.
-int RunLeaderBuild(HWND dialog, HostCallback callback, BuildKind kind);
+// Runs one build with the settings in the dialog's edits, its frames kept in
+// `frames` (the dialog's). Returns 1 when the host created the file object
+// (the build ran to its end, whether or not every frame was taken), 0 when
+// it refused to create it.
+int RunLeaderBuild(HWND dialog, HostCallback callback, BuildKind kind, FrameCache* frames);
 
 // Every user-facing message: owned by the dialog, captioned "Message", with
 // the information icon and one OK button.

@@ -11,6 +11,7 @@
 #include "plugin/module_state.h"
 #include "plugin/ranged_items.h"
 #include "plugin/settings_file.h"
+#include "render/frame_cache.h"
 #include "render/frame_pipeline.h"
 #include "render/leader_painter.h"
 #include "resources/resource_ids.h"
@@ -55,6 +56,11 @@ public:
     // 1 for the outermost dialog, 2 for one run from inside its callback, ...
     int depth() const { return depth_; }
 
+    // What frames keep from one to the next: the outermost dialog's, for its
+    // whole life, since a dialog run from inside its callback interrupts
+    // its build, which goes on afterwards.
+    FrameCache* frames() { return outer_ ? outer_->frames() : &ownFrames_; }
+
     // True while an OK or Test build or a help request runs. The host's
     // callback may let messages through, so the buttons can be pressed again
     // meanwhile; a second build or ending the dialog in mid-build would
@@ -68,6 +74,7 @@ private:
     int depth_;
     const HostContext* replacedContext_;
     int32_t replacedSkinStyle_;
+    FrameCache ownFrames_;  // used only by the outermost dialog
 };
 
 DialogSession* DialogSession::innermost_ = nullptr;
@@ -171,7 +178,7 @@ void BlitPackedDib(HDC dc, int x, int y, HGLOBAL block)
 
 // Draws the preview: a border in the button-shadow colour, then the next
 // frame of the module-wide preview countdown inside it.
-void PaintPreview(const DRAWITEMSTRUCT* item)
+void PaintPreview(const DRAWITEMSTRUCT* item, DialogSession* session)
 {
     RECT area = item->rcItem;
     FrameRect(item->hDC, &area, GetSysColorBrush(COLOR_BTNSHADOW));
@@ -179,8 +186,8 @@ void PaintPreview(const DRAWITEMSTRUCT* item)
     LeaderCounter* counter = PreviewCounter();
     int32_t more = 0;  // the preview ignores the end of the countdown and goes round again
     const FrameFormat format = HostWantsPaletteImages() ? FrameFormat::GreyPalette : FrameFormat::TrueColour;
-    HGLOBAL block = RenderLeaderFrame(&area, &counter->number, &counter->angle, LeaderSweepStep,
-                                      kPreviewResetNumber, format, &more);
+    HGLOBAL block = RenderLeaderFrame(session ? session->frames() : nullptr, &area, &counter->number,
+                                      &counter->angle, LeaderSweepStep, kPreviewResetNumber, format, &more);
     if (!block) return;
     BlitPackedDib(item->hDC, area.left, area.top, block);
     GlobalFree(block);
@@ -190,7 +197,7 @@ void RunOkBuild(HWND dialog, DialogSession* session, HostCallback callback)
 {
     {
         BusyScope busy(session);
-        RunLeaderBuild(dialog, callback, BuildKind::Ok);
+        RunLeaderBuild(dialog, callback, BuildKind::Ok, session->frames());
         SaveSettings(dialog);
     }
     EndDialog(dialog, 1);
@@ -199,7 +206,7 @@ void RunOkBuild(HWND dialog, DialogSession* session, HostCallback callback)
 void RunTestBuild(HWND dialog, DialogSession* session, HostCallback callback)
 {
     BusyScope busy(session);
-    RunLeaderBuild(dialog, callback, BuildKind::Test);
+    RunLeaderBuild(dialog, callback, BuildKind::Test, session->frames());
 }
 
 void ShowHelp(HWND dialog, DialogSession* session, HostCallback callback)
@@ -240,7 +247,7 @@ INT_PTR DispatchDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM l
     case WM_DRAWITEM: {
         auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         if (item && item->CtlType == ODT_BUTTON && item->CtlID == IDC_PREVIEW) {
-            PaintPreview(item);
+            PaintPreview(item, SessionOf(dialog));
             return TRUE;
         }
         return FALSE;
@@ -250,6 +257,11 @@ INT_PTR DispatchDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM l
         return FALSE;
     case WM_COMMAND:
         OnCommand(dialog, LOWORD(wParam));
+        return FALSE;
+    case WM_SETTINGCHANGE:
+    case WM_FONTCHANGE:
+        // Text may be drawn otherwise from now on: what was learnt from it goes.
+        if (DialogSession* session = SessionOf(dialog)) session->frames()->forgetNumbers();
         return FALSE;
     case WM_DESTROY:
         KillTimer(dialog, kPreviewTimer);
@@ -282,9 +294,9 @@ INT_PTR RunSettingsDialog(HWND hostWindow, HostContext* context)
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&controls);
 
-    KeptFrameMemoryScope keptFrames;  // released when the outermost dialog ends
     // Ending, the session puts back the context and button style that were
-    // in force before (none at the outermost dialog).
+    // in force before (none at the outermost dialog); the outermost one
+    // releases the frames' kept memory.
     DialogSession session;
     return DialogBoxParamA(PluginModule(), MAKEINTRESOURCEA(IDD_SETTINGS), hostWindow, SettingsDialogProc,
                            reinterpret_cast<LPARAM>(context));

@@ -26,16 +26,19 @@ void FrameCache::release()
     rescale_.release();
 }
 
+void FrameCache::forgetNumbers()
+{
+    for (auto& kept : recentFirst_) {
+        if (!kept) continue;
+        kept->layers.forgetNumbers();
+        kept->surface.laid = {};  // it holds a number laid from the pictures dropped
+    }
+}
+
 size_t FrameCache::keptBytes() const
 {
     size_t bytes = rescale_.keptBytes();
     for (const auto& kept : recentFirst_)
         if (kept) bytes += sizeof *kept + kept->layers.keptBytes() + kept->surface.keptBytes();
     return bytes;
-}
-
-FrameCache& KeptFrames()
-{
-    static FrameCache cache;
-    return cache;
 }

@@ -2,7 +2,8 @@
 // layers learnt from GDI, the kept surface's mapping and the rescaler's
 // working memory. Everything here is heap memory or a file mapping, never a
 // global block or a GDI object, so between frames the host sees no more of
-// them than with nothing kept.
+// them than with nothing kept. The outermost dialog owns one for its life
+// and hands it to every frame it makes; a test or the benchmark makes its own.
 //
 // Policy: two sizes, because a build's frames and the preview's interleave
 // while the host lets messages through; when a third size comes, the size
@@ -11,8 +12,7 @@
 // angles of a countdown) and the pictures of one number over two greys (at
 // most twice its box: about 1.4 MB at that size); the rescaler's working
 // memory (about 1.5 MB for that size) is one block shared by both sizes.
-// Everything goes at release(), which the pipeline's ReleaseKeptFrameMemory
-// calls.
+// Everything goes at release() or with the cache.
 #pragma once
 
 #include <array>
@@ -34,6 +34,10 @@ class FrameCache {
 public:
     static constexpr size_t KeptSizes = 2;
 
+    FrameCache() = default;
+    FrameCache(const FrameCache&) = delete;
+    FrameCache& operator=(const FrameCache&) = delete;
+
     // What is kept for a width x height surface, made now the most recently
     // used size. Null only when memory runs out. Never throws.
     KeptFrameSize* use(int32_t width, int32_t height);
@@ -44,6 +48,10 @@ public:
     // Drops every size and the rescaler's memory.
     void release();
 
+    // Drops what every size learnt from drawn text (the number's boxes,
+    // pictures and verdicts): the system's text settings or fonts changed.
+    void forgetNumbers();
+
     // Heap and mapped bytes held over all sizes.
     size_t keptBytes() const;
 
@@ -51,6 +59,3 @@ private:
     std::array<std::unique_ptr<KeptFrameSize>, KeptSizes> recentFirst_;
     RescaleMemory rescale_;
 };
-
-// The pipeline's one cache.
-FrameCache& KeptFrames();

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+class FrameCache;
+
 // The frames a caller wants: the host's choice, passed in by the build driver
 // and the preview.
 enum class FrameFormat {
@@ -19,24 +21,11 @@ enum class FrameFormat {
 // rectangle whose width or height is not positive, or too large to be made
 // four times larger in 32 bits, is a surface that cannot be made: null, *more
 // 1, the counter unchanged.
-HGLOBAL RenderLeaderFrame(const RECT* rect, int32_t* number, int32_t* angle, int32_t step,
+//
+// With a cache (frame_cache.h: the dialog's), memory and learnt layers are
+// kept in it from frame to frame; without one, every frame is made and freed
+// whole. Either way the frame's bytes and outcomes are the same, and every
+// GDI object, DC and global block of a call is released before it returns,
+// except the frame handed back.
+HGLOBAL RenderLeaderFrame(FrameCache* cache, const RECT* rect, int32_t* number, int32_t* angle, int32_t step,
                           int32_t resetNumber, FrameFormat format, int32_t* more);
-
-// Between frames the pipeline keeps memory for the two surface sizes used
-// last (see frame_cache.h). This releases all of it; callers outside a
-// dialog (tests, the benchmark) call it themselves.
-void ReleaseKeptFrameMemory();
-
-// Heap and mapped bytes the pipeline keeps now.
-size_t KeptFrameMemoryBytes();
-
-// Holds the kept memory for the length of a dialog: when the last holder
-// ends (the outermost dialog, since a host may run a nested one from inside
-// a callback while the outer build still needs it), it is all released.
-class KeptFrameMemoryScope {
-public:
-    KeptFrameMemoryScope();
-    ~KeptFrameMemoryScope();
-    KeptFrameMemoryScope(const KeptFrameMemoryScope&) = delete;
-    KeptFrameMemoryScope& operator=(const KeptFrameMemoryScope&) = delete;
-};

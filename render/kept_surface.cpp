@@ -42,7 +42,6 @@ bool KeptSurface::shape(int32_t width, int32_t height)
     // Pixels of another shape are not the frame known to lie on them.
     if (std::memcmp(view_.get(), &header, sizeof header) != 0) laid = {};
     std::memcpy(view_.get(), &header, sizeof header);
-    pixelBytes_ = pixels;
     return true;
 }
 
@@ -51,6 +50,5 @@ void KeptSurface::release()
     view_.reset();
     mapping_.reset();
     mappedBytes_ = 0;
-    pixelBytes_ = 0;
     laid = {};
 }

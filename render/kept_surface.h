@@ -46,7 +46,6 @@ public:
     HANDLE mapping() const { return mapping_.get(); }
     BITMAPINFOHEADER* header() const { return static_cast<BITMAPINFOHEADER*>(view_.get()); }
     uint8_t* pixels() const { return static_cast<uint8_t*>(view_.get()) + PixelOffset; }
-    size_t pixelBytes() const { return pixelBytes_; }
     // What the mapping holds, header included; 0 when nothing is mapped.
     size_t keptBytes() const { return view_ ? mappedBytes_ : 0; }
 
@@ -54,5 +53,4 @@ private:
     FileMapping mapping_;
     MappedView view_;
     size_t mappedBytes_ = 0;
-    size_t pixelBytes_ = 0;
 };

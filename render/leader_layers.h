@@ -12,8 +12,9 @@
 // false when a brush could not be made.
 bool PaintLeaderBackdrop(HDC dc, const RECT* rect, int32_t angle);
 
-// The number, antialiased over what lies beneath.
-void PaintLeaderNumber(HDC dc, const RECT* rect, int32_t number);
+// The number, antialiased over what lies beneath. Returns false when the font
+// could not be made (the text was then drawn in the device context's font).
+bool PaintLeaderNumber(HDC dc, const RECT* rect, int32_t number);
 
 // The two rings and the crosshair, drawn over whatever lies beneath. Returns
 // false when a pen could not be made (the lines then used the selected pen).

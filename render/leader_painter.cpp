@@ -106,7 +106,7 @@ bool PaintLeaderBackdrop(HDC dc, const RECT* rect, int32_t angle)
     return allMade;
 }
 
-void PaintLeaderNumber(HDC dc, const RECT* rect, int32_t number)
+bool PaintLeaderNumber(HDC dc, const RECT* rect, int32_t number)
 {
     const FrameGeometry g = MeasureFrame(rect);
     GdiFont font(MakeNumberFont(g));
@@ -117,6 +117,7 @@ void PaintLeaderNumber(HDC dc, const RECT* rect, int32_t number)
     std::snprintf(text, sizeof text, "%d", static_cast<int>(number));
     RECT box = *rect;
     DrawTextA(dc, text, -1, &box, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+    return static_cast<bool>(font);
 }
 
 bool PaintLeaderOverlay(HDC dc, const RECT* rect)

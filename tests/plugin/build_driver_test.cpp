@@ -90,9 +90,9 @@ size_t FrameBytes(const BITMAPINFOHEADER* h)
            size_t(DibStride(h->biWidth, h->biBitCount)) * size_t(h->biHeight);
 }
 
-// Frame k of a countdown from startNumber, made again with the pipeline in
-// this process, must be the frame the host received: number S - k / 60,
-// sweep angle 360 - 6 * (k % 60).
+// Frame k of a countdown from startNumber, made again by the plain route in
+// this process (nothing kept), must be the frame the host received: number
+// S - k / 60, sweep angle 360 - 6 * (k % 60).
 void ExpectPipelineFrame(const HostCall& call, const HostContext& context, int k, int startNumber, int width,
                          int height)
 {
@@ -100,7 +100,7 @@ void ExpectPipelineFrame(const HostCall& call, const HostContext& context, int k
     int32_t number = startNumber - k / 60, angle = 360 - 6 * (k % 60), more = 0;
     const FrameFormat format =
         (context.outputFlags & HostOutputPaletteImages) ? FrameFormat::GreyPalette : FrameFormat::TrueColour;
-    HGLOBAL expected = RenderLeaderFrame(&rect, &number, &angle, 6, startNumber, format, &more);
+    HGLOBAL expected = RenderLeaderFrame(nullptr, &rect, &number, &angle, 6, startNumber, format, &more);
     ASSERT_NE(expected, nullptr) << "frame " << k;
     {
         LockedDib view(expected);

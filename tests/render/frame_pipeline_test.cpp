@@ -11,11 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "render/frame_cache.h"
 #include "render/frame_pipeline.h"
 #include "render/frame_routes.h"
+#include "render/kept_layers.h"
+#include "render/kept_surface.h"
 #include "render/render_target.h"
 #include "tests/render/frame_test_support.h"
 #include "tests/support/dib_compare.h"
+#include "tests/support/import_patch.h"
 #include "tests/support/resource_watch.h"
 
 namespace {
@@ -31,11 +35,12 @@ FrameFormat FormatOf(bool grey) { return grey ? FrameFormat::GreyPalette : Frame
 
 TEST(FramePipeline, FrameSizeDepthAndOffsetRectangle)
 {
+    FrameCache cache;
     for (bool grey : {false, true}) {
         int32_t number = 3, angle = 120;
         Frame a, b;
         RECT rect = {0, 0, 64, 48};
-        a.block = RenderLeaderFrame(&rect, &number, &angle, LeaderSweepStep, 9, FormatOf(grey), &a.more);
+        a.block = RenderLeaderFrame(&cache, &rect, &number, &angle, LeaderSweepStep, 9, FormatOf(grey), &a.more);
         ASSERT_NE(a.block, nullptr);
         EXPECT_EQ(a.more, 1);
         EXPECT_EQ(number, 3);
@@ -53,17 +58,18 @@ TEST(FramePipeline, FrameSizeDepthAndOffsetRectangle)
         }
         number = 3, angle = 120;
         RECT offset = {1, 1, 65, 49};
-        b.block = RenderLeaderFrame(&offset, &number, &angle, LeaderSweepStep, 9, FormatOf(grey), &b.more);
+        b.block = RenderLeaderFrame(&cache, &offset, &number, &angle, LeaderSweepStep, 9, FormatOf(grey), &b.more);
         EXPECT_TRUE(SameBlockBytes(a.block, b.block)) << (grey ? "grey" : "24-bit");
     }
 }
 
 TEST(FramePipeline, LastFrameOfTheCountdown)
 {
+    FrameCache cache;
     int32_t number = 0, angle = 6;
     Frame f;
     RECT rect = {0, 0, 40, 30};
-    f.block = RenderLeaderFrame(&rect, &number, &angle, LeaderSweepStep, 4, FrameFormat::TrueColour, &f.more);
+    f.block = RenderLeaderFrame(&cache, &rect, &number, &angle, LeaderSweepStep, 4, FrameFormat::TrueColour, &f.more);
     EXPECT_NE(f.block, nullptr);
     EXPECT_EQ(f.more, 0);
     EXPECT_EQ(number, 4);
@@ -72,6 +78,7 @@ TEST(FramePipeline, LastFrameOfTheCountdown)
 
 TEST(FramePipeline, BytesAreThePaintedReducedAndGreyedFrame)
 {
+    FrameCache cache;
     struct {
         int width, height;
         int32_t number, angle;
@@ -88,7 +95,7 @@ TEST(FramePipeline, BytesAreThePaintedReducedAndGreyedFrame)
         for (FrameRoute route : AllRoutes) {
             n2 = c.number, a2 = c.angle;
             Frame f;
-            f.block = RenderLeaderFrameBy(route, &rect, &n2, &a2, LeaderSweepStep, 9, FormatOf(c.grey), &f.more);
+            f.block = RenderLeaderFrameBy(route, &cache, &rect, &n2, &a2, LeaderSweepStep, 9, FormatOf(c.grey), &f.more);
             EXPECT_TRUE(SameDibBytes(expected, BlockBytes(f.block)))
                 << c.width << "x" << c.height << " " << c.number << "@" << c.angle << " " << RouteName(route);
             EXPECT_EQ(f.more, moreExpected);
@@ -140,13 +147,13 @@ class SurfaceCannotBeMade : public ::testing::TestWithParam<SurfaceFaultCase> {}
 TEST_P(SurfaceCannotBeMade, NullMoreOneCounterUnchangedNothingLeft)
 {
     const SurfaceFaultCase c = GetParam();
-    ReleaseKeptFrameMemory();
+    FrameCache cache;
     RECT rect = {0, 0, 64, 64};
     const bool onceLearnt = c.fault == Fault::GdiCreationOnceLearnt || c.fault == Fault::DcOrSectionOnceLearnt;
     for (int learn = 0; onceLearnt && learn < 2; ++learn) {
         int32_t number = 2, angle = 60;
         Frame f;
-        f.block = RenderLeaderFrameBy(c.route, &rect, &number, &angle, LeaderSweepStep, 9, FrameFormat::TrueColour,
+        f.block = RenderLeaderFrameBy(c.route, &cache, &rect, &number, &angle, LeaderSweepStep, 9, FrameFormat::TrueColour,
                                       &f.more);
     }
     GlobalMemoryWatch memory;
@@ -167,7 +174,7 @@ TEST_P(SurfaceCannotBeMade, NullMoreOneCounterUnchangedNothingLeft)
     case Fault::WidthOverflows: rect.left = -0x7FFFFFFF, rect.right = 0x7FFFFFFF; break;
     }
     int32_t number = 2, angle = 60, more = -1;
-    EXPECT_EQ(RenderLeaderFrameBy(c.route, &rect, &number, &angle, LeaderSweepStep, 9, FrameFormat::GreyPalette,
+    EXPECT_EQ(RenderLeaderFrameBy(c.route, &cache, &rect, &number, &angle, LeaderSweepStep, 9, FrameFormat::GreyPalette,
                                   &more),
               nullptr);
     EXPECT_EQ(more, 1);
@@ -177,7 +184,7 @@ TEST_P(SurfaceCannotBeMade, NullMoreOneCounterUnchangedNothingLeft)
     EXPECT_EQ(memory.heldLocks(), 0);
     EXPECT_EQ(gdi.liveObjects(), 0u);
     // A surface mapped before the failure is kept memory, gone at the release.
-    ReleaseKeptFrameMemory();
+    cache.release();
     EXPECT_EQ(mappings.liveMappings(), 0u);
     EXPECT_EQ(mappings.liveViews(), 0u);
 }
@@ -212,6 +219,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, SurfaceCannotBeMade, ::testing::ValuesIn(SurfaceF
 // frame's block (made, and locked once, before painting).
 TEST(FramePipelineOutcomes, RescaleFails)
 {
+    FrameCache cache;
     for (FrameRoute route : AllRoutes) {
         for (int32_t startAngle : {60, 6}) {
             GlobalMemoryWatch memory;
@@ -222,7 +230,7 @@ TEST(FramePipelineOutcomes, RescaleFails)
                 memory.failAllocsFrom(2);
             int32_t number = 0, angle = startAngle, more = -1;
             RECT rect = {0, 0, 64, 64};
-            EXPECT_EQ(RenderLeaderFrameBy(route, &rect, &number, &angle, LeaderSweepStep, 5,
+            EXPECT_EQ(RenderLeaderFrameBy(route, &cache, &rect, &number, &angle, LeaderSweepStep, 5,
                                           FrameFormat::TrueColour, &more),
                       nullptr);
             EXPECT_GE(memory.allocCalls(), 1);
@@ -239,6 +247,7 @@ TEST(FramePipelineOutcomes, RescaleFails)
 
 TEST(FramePipelineOutcomes, ReductionFailsAndThe24BitFrameComesBack)
 {
+    FrameCache cache;
     int32_t n0 = 4, a0 = 200;
     int more0 = 0;
     const std::vector<uint8_t> expected = FrameStepByStep(64, 64, &n0, &a0, LeaderSweepStep, 9, false, &more0);
@@ -250,7 +259,7 @@ TEST(FramePipelineOutcomes, ReductionFailsAndThe24BitFrameComesBack)
         // Find how many blocks a frame takes up to the reduction, then fail
         // from the reduction's first block on.
         Frame probe;
-        probe.block = RenderLeaderFrameBy(route, &rect, &number, &angle, LeaderSweepStep, 9,
+        probe.block = RenderLeaderFrameBy(route, &cache, &rect, &number, &angle, LeaderSweepStep, 9,
                                           FrameFormat::GreyPalette, &more);
         const int allocsPerFrame = memory.allocCalls();
         ASSERT_GE(allocsPerFrame, 2);
@@ -261,7 +270,7 @@ TEST(FramePipelineOutcomes, ReductionFailsAndThe24BitFrameComesBack)
             number = 4, angle = 200;
             memory.failAllocsFrom(n);
             Frame f;
-            f.block = RenderLeaderFrameBy(route, &rect, &number, &angle, LeaderSweepStep, 9,
+            f.block = RenderLeaderFrameBy(route, &cache, &rect, &number, &angle, LeaderSweepStep, 9,
                                           FrameFormat::GreyPalette, &f.more);
             if (f.block) {
                 allocsBeforeReduction = n;
@@ -287,6 +296,7 @@ TEST(FramePipelineOutcomes, ReductionFailsAndThe24BitFrameComesBack)
 // condition, also once the kept layers of the size have been learnt.
 TEST(FramePipelineOutcomes, FramesWithoutBrushesPensOrFontsAreThePaintersFrames)
 {
+    FrameCache cache;
     const unsigned conditions[] = {GdiObjectWatch::Brushes, GdiObjectWatch::Pens, GdiObjectWatch::Fonts,
                                    GdiObjectWatch::Brushes | GdiObjectWatch::Pens | GdiObjectWatch::Fonts};
     for (FrameRoute route : AllRoutes) {
@@ -295,7 +305,7 @@ TEST(FramePipelineOutcomes, FramesWithoutBrushesPensOrFontsAreThePaintersFrames)
             int32_t number = 5;
             Frame warm;
             RECT rect = {0, 0, 64, 48};
-            warm.block = RenderLeaderFrameBy(route, &rect, &number, &angle, LeaderSweepStep, 9,
+            warm.block = RenderLeaderFrameBy(route, &cache, &rect, &number, &angle, LeaderSweepStep, 9,
                                              FrameFormat::TrueColour, &warm.more);
         }
         for (unsigned missing : conditions) {
@@ -308,7 +318,7 @@ TEST(FramePipelineOutcomes, FramesWithoutBrushesPensOrFontsAreThePaintersFrames)
                     FrameStepByStep(64, 48, &n1, &a1, LeaderSweepStep, 9, false, &more1);
                 Frame f;
                 RECT rect = {0, 0, 64, 48};
-                f.block = RenderLeaderFrameBy(route, &rect, &n2, &a2, LeaderSweepStep, 9, FrameFormat::TrueColour,
+                f.block = RenderLeaderFrameBy(route, &cache, &rect, &n2, &a2, LeaderSweepStep, 9, FrameFormat::TrueColour,
                                               &f.more);
                 EXPECT_TRUE(SameDibBytes(expected, BlockBytes(f.block)))
                     << RouteName(route) << ", kinds missing " << missing << ", angle " << angle;
@@ -325,9 +335,10 @@ TEST(FramePipelineOutcomes, FramesWithoutBrushesPensOrFontsAreThePaintersFrames)
 // and its view, gone at the release.
 TEST(FramePipelineOutcomes, NothingLeaksOverThousandsOfFrames)
 {
+    FrameCache cache;
     for (FrameRoute route : AllRoutes) {
         for (bool grey : {false, true}) {
-            ReleaseKeptFrameMemory();
+            cache.release();
             GlobalMemoryWatch memory;
             GdiObjectWatch gdi;
             FileMappingWatch mappings;
@@ -335,7 +346,7 @@ TEST(FramePipelineOutcomes, NothingLeaksOverThousandsOfFrames)
             RECT rect = {0, 0, 16, 12};
             for (int i = 0; i < 1500; ++i) {
                 int32_t more = -1;
-                HGLOBAL frame = RenderLeaderFrameBy(route, &rect, &number, &angle, LeaderSweepStep, 9,
+                HGLOBAL frame = RenderLeaderFrameBy(route, &cache, &rect, &number, &angle, LeaderSweepStep, 9,
                                                     FormatOf(grey), &more);
                 ASSERT_NE(frame, nullptr) << i;
                 FreeBlock(frame);
@@ -347,41 +358,40 @@ TEST(FramePipelineOutcomes, NothingLeaksOverThousandsOfFrames)
             const size_t kept = route == FrameRoute::Kept ? 1 : 0;
             EXPECT_EQ(mappings.liveMappings(), kept) << RouteName(route);
             EXPECT_EQ(mappings.liveViews(), kept) << RouteName(route);
-            EXPECT_EQ(KeptFrameMemoryBytes() > 0, route != FrameRoute::Plain) << RouteName(route);
-            ReleaseKeptFrameMemory();
+            EXPECT_EQ(cache.keptBytes() > 0, route != FrameRoute::Plain) << RouteName(route);
+            cache.release();
             EXPECT_EQ(mappings.liveMappings(), 0u);
             EXPECT_EQ(mappings.liveViews(), 0u);
-            EXPECT_EQ(KeptFrameMemoryBytes(), 0u);
+            EXPECT_EQ(cache.keptBytes(), 0u);
         }
     }
 }
 
-// The overlay of a size that could not be learnt (here its surfaces cannot
-// be made) is not tried again on every frame, only after the release; the
-// frames meanwhile are the plain ones.
-TEST(FramePipeline, OverlayThatCannotBeLearntIsRemembered)
+// Nothing is remembered of an overlay that could not be learnt (here its
+// surfaces cannot be made): the next frame learns it. The frames meanwhile
+// are the plain ones.
+TEST(FramePipeline, OverlayThatCouldNotBeLearntIsLearntByTheNextFrame)
 {
-    ReleaseKeptFrameMemory();
+    FrameCache cache;
     RECT rect = {0, 0, 40, 40};
     int32_t plainNumber = 3, plainAngle = 360, number = 3, angle = 360;
-    for (int frame = 0; frame < 4; ++frame) {
-        if (frame == 3) ReleaseKeptFrameMemory();
+    for (int frame = 0; frame < 3; ++frame) {
         GdiObjectWatch gdi;
-        gdi.failCreationOf(GdiObjectWatch::Others, 2);  // the frame's DC and section, nothing after
+        if (frame == 0) gdi.failCreationOf(GdiObjectWatch::Others, 2);  // the frame's DC and section, nothing after
         Frame plain, kept;
-        kept.block = RenderLeaderFrameBy(FrameRoute::Kept, &rect, &number, &angle, LeaderSweepStep, 3,
+        kept.block = RenderLeaderFrameBy(FrameRoute::Kept, &cache, &rect, &number, &angle, LeaderSweepStep, 3,
                                          FrameFormat::TrueColour, &kept.more);
         const int failed = gdi.failedCreations();
         gdi.failCreationOf(0);
-        plain.block = RenderLeaderFrameBy(FrameRoute::Plain, &rect, &plainNumber, &plainAngle, LeaderSweepStep, 3,
-                                          FrameFormat::TrueColour, &plain.more);
+        plain.block = RenderLeaderFrameBy(FrameRoute::Plain, nullptr, &rect, &plainNumber, &plainAngle,
+                                          LeaderSweepStep, 3, FrameFormat::TrueColour, &plain.more);
         ASSERT_NE(kept.block, nullptr) << frame;
         EXPECT_TRUE(SameBlockBytes(plain.block, kept.block)) << "frame " << frame;
-        if (frame == 0 || frame == 3) {
-            EXPECT_GT(failed, 0) << "frame " << frame << " did not try to learn the overlay";
-        } else {
-            EXPECT_EQ(failed, 0) << "frame " << frame << " tried the overlay again";
+        const bool learnt = cache.use(160, 160)->layers.overlay() != nullptr;
+        if (frame == 0) {
+            EXPECT_GT(failed, 0) << "frame 0 did not try to learn the overlay";
         }
+        EXPECT_EQ(learnt, frame > 0) << "frame " << frame;
     }
 }
 
@@ -390,12 +400,32 @@ TEST(FramePipeline, OverlayThatCannotBeLearntIsRemembered)
 // preview's, maybe of the same size) may paint between two frames of the
 // first, as in a dialog, and some frames may be made without brushes (every
 // route then paints them whole with GDI) in the middle of a countdown.
+//
+// Each route keeps its own cache, as one dialog does over its builds, and
+// some rows make the countdown again with it: after one frame whose objects
+// failed once the check that they can be made had passed (so at a frame
+// that learns: the painting or the learning failed), or after the system's
+// text smoothing changed before the third (then what the kept route learnt
+// from text is learnt again, and only then: by the third countdown
+// everything is learnt, so without a change the third and fourth make the
+// same GDI objects, and with one the third makes more). Nothing may be learnt from
+// the failing frame, and every later frame must be the plain one; the
+// failing frame itself is the plain painter's under the same failure. The
+// kept route must also have compared each number's first laying, over one
+// grey and over two, with GDI's whole frame.
+enum class Between { Nothing, SmoothingChangesOnce };
+
 struct RouteCase {
     int width, height;
     bool grey;
     int32_t start, step;
     int otherWidth = 0, otherHeight = 0;  // interleaved frames of this size when set
     int brushlessEvery = 0;               // every so many frames of the first countdown, when set
+    int countdowns = 1;
+    unsigned failing = 0;  // kinds that fail, at one frame of the first size, counted over every countdown
+    int failingAfter = 0;  // made before they fail (the check makes two brushes, a font and two pens)
+    int failingFrame = -1;
+    Between between = Between::Nothing;
 };
 
 void PrintTo(const RouteCase& c, std::ostream* os)
@@ -403,6 +433,26 @@ void PrintTo(const RouteCase& c, std::ostream* os)
     *os << c.width << "x" << c.height << (c.grey ? " grey" : " 24-bit") << " from " << c.start << " by " << c.step;
     if (c.otherWidth) *os << ", with " << c.otherWidth << "x" << c.otherHeight;
     if (c.brushlessEvery) *os << ", every " << c.brushlessEvery << "th frame without brushes";
+    if (c.failing)
+        *os << ", kinds " << c.failing << " failing after " << c.failingAfter << " at frame " << c.failingFrame;
+    if (c.countdowns > 1) *os << ", " << c.countdowns << " countdowns";
+    if (c.between == Between::SmoothingChangesOnce) *os << ", text smoothing changing before the third";
+}
+
+// The system's text smoothing as this program's reads see it: the type is
+// reported as the other one while `flipped` is set.
+bool g_smoothingFlipped = false;
+BOOL WINAPI SystemParametersWithSmoothingFlipped(UINT action, UINT param, PVOID value, UINT flags)
+{
+    using Real = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT);
+    static const Real real = reinterpret_cast<Real>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SystemParametersInfoA")));
+    const BOOL ok = real(action, param, value, flags);
+    if (ok && g_smoothingFlipped && action == SPI_GETFONTSMOOTHINGTYPE)
+        *static_cast<UINT*>(value) = *static_cast<UINT*>(value) == FE_FONTSMOOTHINGCLEARTYPE
+                                         ? FE_FONTSMOOTHINGSTANDARD
+                                         : FE_FONTSMOOTHINGCLEARTYPE;
+    return ok;
 }
 
 class FrameRoutes : public ::testing::TestWithParam<RouteCase> {};
@@ -410,40 +460,79 @@ class FrameRoutes : public ::testing::TestWithParam<RouteCase> {};
 TEST_P(FrameRoutes, FastRoutesGiveThePlainPaintersBytes)
 {
     const RouteCase c = GetParam();
-    ReleaseKeptFrameMemory();
+    ScopedImportPatch smoothing(GetModuleHandleA(nullptr), "user32.dll", "SystemParametersInfoA",
+                                reinterpret_cast<void*>(&SystemParametersWithSmoothingFlipped));
+    g_smoothingFlipped = false;
+    FrameCache caches[3];
     struct Countdown {
         RECT rect;
         int32_t number[3], angle[3];
     };
-    Countdown sizes[2] = {{{0, 0, c.width, c.height}, {c.start, c.start, c.start}, {360, 360, 360}},
-                          {{0, 0, c.otherWidth, c.otherHeight}, {9, 9, 9}, {360, 360, 360}}};
     const int sizeCount = c.otherWidth ? 2 : 1;
-    int frames = 0;
-    for (;; ++frames) {
-        int32_t more = -1;
-        for (int s = 0; s < sizeCount; ++s) {
-            Countdown& d = sizes[s];
-            GdiObjectWatch gdi;
-            if (s == 0 && c.brushlessEvery && frames % c.brushlessEvery == c.brushlessEvery - 1)
-                gdi.failCreationOf(GdiObjectWatch::Brushes);
-            Frame f[3];
-            for (int r = 0; r < 3; ++r)
-                f[r].block = RenderLeaderFrameBy(AllRoutes[r], &d.rect, &d.number[r], &d.angle[r], s ? 6 : c.step,
-                                                 s ? 9 : c.start, FormatOf(c.grey), &f[r].more);
-            ASSERT_NE(f[0].block, nullptr);
-            for (int r = 1; r < 3; ++r) {
-                ASSERT_TRUE(SameBlockBytes(f[0].block, f[r].block))
-                    << RouteName(AllRoutes[r]) << ", size " << s << ", frame " << frames;
-                ASSERT_EQ(f[0].more, f[r].more);
-                ASSERT_EQ(d.number[0], d.number[r]);
-                ASSERT_EQ(d.angle[0], d.angle[r]);
+    int frame = 0;
+    std::vector<int> keptCreations(c.countdowns);  // GDI objects and DCs the kept route made
+    for (int countdown = 0; countdown < c.countdowns; ++countdown) {
+        g_smoothingFlipped = countdown >= 2 && c.between == Between::SmoothingChangesOnce;
+        Countdown sizes[2] = {{{0, 0, c.width, c.height}, {c.start, c.start, c.start}, {360, 360, 360}},
+                              {{0, 0, c.otherWidth, c.otherHeight}, {9, 9, 9}, {360, 360, 360}}};
+        int frames = 0;
+        for (;; ++frames, ++frame) {
+            int32_t more = -1;
+            for (int s = 0; s < sizeCount; ++s) {
+                Countdown& d = sizes[s];
+                const bool brushless = s == 0 && countdown == 0 && c.brushlessEvery &&
+                                       frames % c.brushlessEvery == c.brushlessEvery - 1;
+                const bool failing = s == 0 && frame == c.failingFrame;
+                Frame f[3];
+                for (int r = 0; r < 3; ++r) {
+                    GdiObjectWatch gdi;
+                    if (brushless) gdi.failCreationOf(GdiObjectWatch::Brushes);
+                    // The plain route gives the painter's frame with every object of those kinds failing.
+                    if (failing) gdi.failCreationOf(c.failing, r == 0 ? 0 : c.failingAfter);
+                    f[r].block = RenderLeaderFrameBy(AllRoutes[r], &caches[r], &d.rect, &d.number[r], &d.angle[r],
+                                                     s ? 6 : c.step, s ? 9 : c.start, FormatOf(c.grey), &f[r].more);
+                    if (AllRoutes[r] == FrameRoute::Kept && s == 0) keptCreations[countdown] += gdi.created();
+                    if (failing && r > 0) {
+                        EXPECT_GT(gdi.failedCreations(), 0) << "frame " << frame;
+                    }
+                }
+                ASSERT_NE(f[0].block, nullptr);
+                for (int r = 1; r < 3; ++r) {
+                    ASSERT_TRUE(SameBlockBytes(f[0].block, f[r].block))
+                        << RouteName(AllRoutes[r]) << ", size " << s << ", countdown " << countdown << ", frame "
+                        << frames;
+                    ASSERT_EQ(f[0].more, f[r].more);
+                    ASSERT_EQ(d.number[0], d.number[r]);
+                    ASSERT_EQ(d.angle[0], d.angle[r]);
+                }
+                if (s == 0) more = f[0].more;
             }
-            if (s == 0) more = f[0].more;
+            if (more == 0) break;
+            ASSERT_LT(frames, 10000);
         }
-        if (more == 0) break;
-        ASSERT_LT(frames, 10000);
+        EXPECT_EQ(frames + 1, (c.start + 1) * ((360 + c.step - 1) / c.step));
     }
-    EXPECT_EQ(frames + 1, (c.start + 1) * ((360 + c.step - 1) / c.step));
+    if (c.countdowns >= 4 && !c.failing) {
+        if (c.between == Between::SmoothingChangesOnce) {
+            EXPECT_GT(keptCreations[2], keptCreations[3]) << "nothing was learnt again after the change";
+        } else {
+            EXPECT_EQ(keptCreations[2], keptCreations[3]) << "something was learnt again without a change";
+        }
+    }
+
+    // Each number's laying, over the two greys of the sweep and (from the
+    // second countdown on, whose numbers begin laid) over the one grey of its
+    // first frame, was compared with GDI's frame. The first countdown's first
+    // number is not laid: every angle's backdrop is learnt on its frames.
+    if (c.step < 360 && KeptSurface::Fits(c.width * 4, c.height * 4)) {
+        const KeptLayers& layers = caches[2].use(c.width * 4, c.height * 4)->layers;
+        for (int32_t number = c.countdowns > 1 ? c.start : c.start - 1; number >= 0; --number) {
+            EXPECT_NE(layers.laying(number, false), KeptLayers::Laying::Unchecked) << "number " << number;
+            if (c.countdowns > 1) {
+                EXPECT_NE(layers.laying(number, true), KeptLayers::Laying::Unchecked) << "number " << number;
+            }
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -454,7 +543,17 @@ INSTANTIATE_TEST_SUITE_P(
                       RouteCase{256, 64, true, 0, 12}, RouteCase{17, 9, false, 1, 6},
                       RouteCase{256, 256, true, 0, 6, 100, 95}, RouteCase{64, 64, false, 1, 6, 100, 95},
                       RouteCase{100, 95, false, 1, 6, 100, 95}, RouteCase{64, 48, true, 1, 6, 0, 0, 7},
-                      RouteCase{300, 300, false, 0, 30}),
+                      RouteCase{300, 300, false, 0, 30},
+                      // One failing frame, then the same countdown again: where the number's box is
+                      // learnt, where its pictures are drawn and the laying first checked, where
+                      // the laying over one grey is checked, where the backdrop and the overlay are learnt.
+                      RouteCase{64, 64, false, 1, 6, 0, 0, 0, 2, GdiObjectWatch::Fonts, 1, 60},
+                      RouteCase{64, 64, true, 1, 6, 0, 0, 0, 2, GdiObjectWatch::Fonts, 1, 61},
+                      RouteCase{64, 64, false, 1, 6, 0, 0, 0, 3, GdiObjectWatch::Fonts, 1, 180},
+                      RouteCase{64, 64, false, 1, 6, 0, 0, 0, 2, GdiObjectWatch::Brushes, 2, 0},
+                      RouteCase{64, 64, true, 1, 6, 0, 0, 0, 2, GdiObjectWatch::Pens, 2, 0},
+                      RouteCase{64, 48, true, 1, 12, 0, 0, 0, 4},
+                      RouteCase{64, 48, true, 1, 12, 0, 0, 0, 4, 0, 0, -1, Between::SmoothingChangesOnce}),
     [](const ::testing::TestParamInfo<RouteCase>& info) {
         return std::to_string(info.param.width) + "x" + std::to_string(info.param.height) +
                (info.param.grey ? "_grey" : "_rgb") +
@@ -462,18 +561,25 @@ INSTANTIATE_TEST_SUITE_P(
                                             std::to_string(info.param.otherHeight)
                                       : std::string()) +
                (info.param.brushlessEvery ? "_brushless_every_" + std::to_string(info.param.brushlessEvery)
-                                          : std::string());
+                                          : std::string()) +
+               (info.param.failing ? "_kinds_" + std::to_string(info.param.failing) + "_failing_at_" +
+                                         std::to_string(info.param.failingFrame)
+                                   : std::string()) +
+               (info.param.countdowns > 1 ? "_" + std::to_string(info.param.countdowns) + "_countdowns"
+                                          : std::string()) +
+               (info.param.between == Between::SmoothingChangesOnce ? "_smoothing_changes" : std::string());
     });
 
 // A delivered 256 x 256 frame of number 7 at angle 270, 24-bit and grey, saved
 // as frame_7_at_270.bmp and frame_7_at_270_grey.bmp to look at.
 TEST(FramePipeline, SavesDeliveredFramesOfSevenAt270)
 {
+    FrameCache cache;
     for (bool grey : {false, true}) {
         int32_t number = 7, angle = 270;
         Frame f;
         RECT rect = {0, 0, 256, 256};
-        f.block = RenderLeaderFrame(&rect, &number, &angle, LeaderSweepStep, 9, FormatOf(grey), &f.more);
+        f.block = RenderLeaderFrame(&cache, &rect, &number, &angle, LeaderSweepStep, 9, FormatOf(grey), &f.more);
         const std::vector<uint8_t> dib = BlockBytes(f.block);
         ASSERT_FALSE(dib.empty());
         BITMAPFILEHEADER file = {};

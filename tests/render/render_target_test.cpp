@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "render/frame_cache.h"
 #include "render/frame_pipeline.h"
 #include "render/frame_routes.h"
-#include "render/frame_cache.h"
 #include "render/render_target.h"
 #include "tests/render/frame_test_support.h"
+#include "tests/support/dib_compare.h"
 #include "tests/support/resource_watch.h"
 
 namespace {
@@ -96,13 +97,13 @@ struct SurfaceCase {
     int32_t start, step;
 };
 
-std::vector<uint8_t> PaintedSurface(FrameRoute route, int width, int height, int32_t* number, int32_t* angle,
-                                    int32_t step, int32_t reset, int* more)
+std::vector<uint8_t> PaintedSurface(FrameRoute route, FrameCache* cache, int width, int height, int32_t* number,
+                                    int32_t* angle, int32_t step, int32_t reset, int* more)
 {
     RenderTarget target;
     if (!CreateRenderTarget(width, height, &target)) return {};
     SetMapMode(target.memoryDc, MM_TEXT);
-    *more = PaintRenderTargetBy(route, &target, number, angle, step, reset);
+    *more = PaintRenderTargetBy(route, cache, &target, number, angle, step, reset);
     FinishRenderTarget(&target, KeepRenderTargetBlock);
     std::vector<uint8_t> bytes = BlockBytes(target.block);
     FinishRenderTarget(&target, 0);
@@ -114,14 +115,15 @@ class SurfaceRoutes : public ::testing::TestWithParam<SurfaceCase> {};
 TEST_P(SurfaceRoutes, KeptLayersPaintThePlainPaintersSurface)
 {
     const SurfaceCase c = GetParam();
+    FrameCache cache;
     int32_t n1 = c.start, a1 = 360, n2 = c.start, a2 = 360;
     int frames = 0;
     for (;; ++frames) {
         int more1 = -1, more2 = -2;
-        const auto plain = PaintedSurface(FrameRoute::Plain, c.width, c.height, &n1, &a1, c.step, c.start, &more1);
-        const auto fast = PaintedSurface(FrameRoute::FreshSurface, c.width, c.height, &n2, &a2, c.step, c.start, &more2);
+        const auto plain = PaintedSurface(FrameRoute::Plain, &cache, c.width, c.height, &n1, &a1, c.step, c.start, &more1);
+        const auto fast = PaintedSurface(FrameRoute::FreshSurface, &cache, c.width, c.height, &n2, &a2, c.step, c.start, &more2);
         ASSERT_FALSE(plain.empty());
-        ASSERT_TRUE(plain == fast) << c.width << "x" << c.height << " frame " << frames;
+        ASSERT_TRUE(SameDibBytes(plain, fast)) << c.width << "x" << c.height << " frame " << frames;
         ASSERT_EQ(more1, more2);
         ASSERT_EQ(n1, n2);
         ASSERT_EQ(a1, a2);
@@ -149,12 +151,13 @@ namespace {
 // size, and only two sizes at a time.
 TEST(KeptLayers, BoundedPerSizeAndTwoSizes)
 {
+    FrameCache cache;
     int32_t number = 0, angle = 360;
     for (int frame = 0; frame < 200; ++frame) {
         int more = 0;
-        ASSERT_FALSE(PaintedSurface(FrameRoute::FreshSurface, 40, 40, &number, &angle, 1, 0, &more).empty());
+        ASSERT_FALSE(PaintedSurface(FrameRoute::FreshSurface, &cache, 40, 40, &number, &angle, 1, 0, &more).empty());
     }
-    auto layersFor = [](int32_t w, int32_t h) { return &KeptFrames().use(w, h)->layers; };
+    auto layersFor = [&](int32_t w, int32_t h) { return &cache.use(w, h)->layers; };
     KeptLayers* kept = layersFor(40, 40);
     EXPECT_EQ(kept->backdropCount(), KeptLayers::MaxBackdrops);
     ASSERT_NE(kept->overlay(), nullptr);
@@ -176,18 +179,19 @@ namespace {
 // plain painter's.
 TEST(KeptLayers, InterleavedSizesStayExact)
 {
+    FrameCache cache;
     const SIZE sizes[] = {{256, 256}, {400, 380}, {120, 64}};
     int32_t plain[3][2], fast[3][2];
     for (int s = 0; s < 3; ++s) plain[s][0] = fast[s][0] = 1, plain[s][1] = fast[s][1] = 360;
     for (int frame = 0; frame < 150; ++frame) {
         const int s = frame % 3 == 2 && frame % 2 ? 2 : frame % 2;
         int more1 = -1, more2 = -2;
-        const auto a = PaintedSurface(FrameRoute::Plain, sizes[s].cx, sizes[s].cy, &plain[s][0], &plain[s][1], 12,
+        const auto a = PaintedSurface(FrameRoute::Plain, &cache, sizes[s].cx, sizes[s].cy, &plain[s][0], &plain[s][1], 12,
                                       1, &more1);
-        const auto b = PaintedSurface(FrameRoute::FreshSurface, sizes[s].cx, sizes[s].cy, &fast[s][0], &fast[s][1],
+        const auto b = PaintedSurface(FrameRoute::FreshSurface, &cache, sizes[s].cx, sizes[s].cy, &fast[s][0], &fast[s][1],
                                       12, 1, &more2);
         ASSERT_FALSE(a.empty());
-        ASSERT_TRUE(a == b) << "frame " << frame << " size " << sizes[s].cx << "x" << sizes[s].cy;
+        ASSERT_TRUE(SameDibBytes(a, b)) << "frame " << frame << " size " << sizes[s].cx << "x" << sizes[s].cy;
         ASSERT_EQ(more1, more2);
     }
 }
@@ -216,7 +220,7 @@ TEST(RenderTarget, PixelTargetPaintsTheSameBytes)
             FinishRenderTarget(&target, 0);
         }
         EXPECT_FALSE(painted[0].empty());
-        EXPECT_TRUE(painted[0] == painted[1]) << "angle " << angle;
+        EXPECT_TRUE(SameDibBytes(painted[0], painted[1])) << "angle " << angle;
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "render/frame_cache.h"
 #include "render/frame_pipeline.h"
 #include "tests/support/resource_watch.h"
 
@@ -78,7 +79,8 @@ bool PipelineMakesFrames()
 {
     const RECT rect = {0, 0, 64, 64};
     int32_t number = 9, angle = 360, more = 0;
-    HGLOBAL frame = RenderLeaderFrame(&rect, &number, &angle, 6, 9, FrameFormat::TrueColour, &more);
+    FrameCache cache;
+    HGLOBAL frame = RenderLeaderFrame(&cache, &rect, &number, &angle, 6, 9, FrameFormat::TrueColour, &more);
     if (!frame) return false;
     GlobalFree(frame);
     return true;

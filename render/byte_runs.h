@@ -1,0 +1,73 @@
+// Runs of equal bytes in a 24-bit surface's pixel memory: how the kept
+// layers are held and written, and how a box of the surface is walked run by
+// run. The leader's opaque layers are a few long runs per row, so keeping
+// and writing them as runs costs a small part of their pixels.
+#pragma once
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "image/packed_dib.h"
+
+// A run of bytes of one value. A backdrop is a set of these that covers every
+// byte; the overlay covers only its own.
+struct ByteRun {
+    uint32_t offset;
+    uint32_t length;
+    uint8_t value;
+};
+using ByteRuns = std::vector<ByteRun>;
+
+// Writes runs into pixel memory of the size they were learnt for.
+void StampRuns(uint8_t* pixels, const ByteRuns& runs);
+
+// The runs of `bytes` bytes of pixel memory, all of it; false (runs empty)
+// when they would be more than maxRuns. Throws std::bad_alloc when memory
+// runs out.
+bool RunsOfBytes(const uint8_t* pixels, size_t bytes, size_t maxRuns, ByteRuns* runs);
+
+// The runs where two pictures' bytes are equal (one value in both): what
+// drawing the same thing on two different fields left alone. Throws
+// std::bad_alloc when memory runs out.
+ByteRuns RunsWhereEqual(const uint8_t* first, const uint8_t* second, size_t bytes);
+
+// The runs of the backdrop `to` where it differs from the backdrop `from`
+// (both of one size, covering every byte): stamped on pixels that hold
+// `from`, they leave `to`. Throws std::bad_alloc when memory runs out.
+ByteRuns BackdropDifference(const ByteRuns& from, const ByteRuns& to);
+
+// The end of the run of equal bytes that starts at `from`, at most `bytes`.
+size_t EndOfRun(const uint8_t* pixels, size_t from, size_t bytes);
+
+// Calls visit(start, end, value, boxAt) for each part of a run that lies in
+// `box` of a width x height 24-bit surface (bottom-up rows; the box counts
+// from the top), in the order of the runs: start and end are offsets in the
+// surface's pixel memory, boxAt the same place in a bottom-up 24-bit
+// picture of the box. The runs are in order and cover what they cover once.
+// Stops, returning false, when visit does.
+template <typename Visit>
+bool ForEachRunInBox(const ByteRuns& runs, int32_t width, int32_t height, const RECT& box, Visit visit)
+{
+    const size_t stride = static_cast<size_t>(DibStride(width, 24));
+    const size_t boxStride = static_cast<size_t>(DibStride(box.right - box.left, 24));
+    for (LONG y = box.top; y < box.bottom; ++y) {
+        const size_t from = static_cast<size_t>(height - 1 - y) * stride + static_cast<size_t>(box.left) * 3;
+        const size_t to = from + static_cast<size_t>(box.right - box.left) * 3;
+        const size_t boxRow = static_cast<size_t>(box.bottom - 1 - y) * boxStride;
+        // The first run that reaches into the row's part of the box is the
+        // last starting at or before `from`, or the next.
+        auto run = std::upper_bound(runs.begin(), runs.end(), from,
+                                    [](size_t at, const ByteRun& r) { return at < r.offset; });
+        if (run != runs.begin() && size_t(run[-1].offset) + run[-1].length > from) --run;
+        for (; run != runs.end() && run->offset < to; ++run) {
+            const size_t start = std::max<size_t>(from, run->offset);
+            const size_t end = std::min(to, size_t(run->offset) + run->length);
+            if (!visit(start, end, run->value, boxRow + (start - from))) return false;
+        }
+    }
+    return true;
+}
