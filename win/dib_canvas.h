@@ -100,7 +100,6 @@ public:
 
     explicit operator bool() const { return static_cast<bool>(selection_); }
     HDC dc() const { return dc_.get(); }
-    HBITMAP bitmap() const { return section_.get(); }
     // The section's pixels. Flush GDI (GdiFlush) before reading what it drew.
     void* bits() const { return section_.bits(); }
 
