@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "win/dib_stride.h"
+
 namespace {
 
 // The largest frame side the host accepts from a file-object record; the
@@ -59,7 +61,7 @@ bool AnimationDocument::CopyPixels(const BITMAPINFOHEADER* header, const uint8_t
                                    std::vector<uint8_t>& out) const
 {
     const int depth = header->biBitCount;
-    const size_t stride = ((static_cast<size_t>(width_) * depth + 31) / 32) * 4;
+    const size_t stride = static_cast<size_t>(DibStride(width_, depth));
     const bool bottomUp = header->biHeight > 0;
 
     // For 8-bit frames: where each colour-table entry goes in this document.
@@ -139,7 +141,7 @@ bool AnimationDocument::AddFrame(const FrameRecord* record, std::string& why)
                                            ? static_cast<int>(header->biClrUsed) : 256;
         const size_t tableOffset = header->biSize;
         const size_t bitsOffset = tableOffset + 4 * static_cast<size_t>(tableEntries);
-        const size_t stride = ((static_cast<size_t>(width_) * depth + 31) / 32) * 4;
+        const size_t stride = static_cast<size_t>(DibStride(width_, depth));
         if (bitsOffset + stride * height_ > blockSize) {
             why = "image block of " + std::to_string(blockSize) + " bytes is too small";
         } else {

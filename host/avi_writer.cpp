@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "host/animation_writers.h"
+#include "win/dib_stride.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ bool WriteAvi(const AnimationDocument& document, ByteSink& sink)
 {
     if (document.paletteImages()) return false;
     const uint32_t width = document.width(), height = document.height();
-    const uint32_t stride = ((width * 24 + 31) / 32) * 4;
+    const uint32_t stride = static_cast<uint32_t>(DibStride(document.width(), 24));
     const uint32_t frameBytes = stride * height;
     const uint32_t frameCount = static_cast<uint32_t>(document.frames().size());
     const uint64_t total = (8 + uint64_t(frameBytes)) * frameCount + 16ull * frameCount;

@@ -8,6 +8,7 @@
 
 #include "host/interrupt.h"
 #include "host/output_file.h"
+#include "resources/resource_ids.h"
 #include "win/dib_canvas.h"
 
 namespace {
@@ -24,16 +25,6 @@ constexpr int kPictureTicks = 30;
 const char kDialogClass[] = "#32770";
 const char kPluginCaption[] = "Velmora Leader";
 const char kMessageCaption[] = "Message";
-
-// Control ids of the plug-in's dialog.
-constexpr int kWidthEdit = 101;
-constexpr int kHeightEdit = 102;  // the frame's height (labelled "Depth:")
-constexpr int kStartEdit = 103;
-constexpr int kDelayEdit = 106;
-constexpr int kOkButton = IDOK;
-constexpr int kCancelButton = IDCANCEL;
-constexpr int kTestButton = 105;
-constexpr int kHelpButton = 9;
 
 struct FoundWindows {
     std::vector<HWND> windows;
@@ -74,11 +65,12 @@ BOOL CALLBACK LongestStaticText(HWND child, LPARAM param)
 }
 
 // The range of an edit, as the dialog keeps it: "minimum,maximum,default" in
-// the window text of its up-down control, whose id is the edit's plus 10000.
+// the window text of its up-down control, whose id is the edit's plus
+// RANGE_CONTROL_OFFSET.
 bool ReadRange(HWND dialog, int editId, long& minimum, long& maximum)
 {
     char text[261] = {};
-    GetDlgItemTextA(dialog, editId + 10000, text, sizeof text);
+    GetDlgItemTextA(dialog, editId + RANGE_CONTROL_OFFSET, text, sizeof text);
     char* end = nullptr;
     minimum = std::strtol(text, &end, 10);
     if (end == text || *end != ',') return false;
@@ -147,19 +139,19 @@ void DialogAutopilot::PressChosenButton()
     ticksWaited_ = 0;
     switch (options_.press) {
     case DialogButton::Ok:
-        Press(kOkButton);
+        Press(IDOK);
         stage_ = Stage::Done;
         break;
     case DialogButton::Cancel:
-        Press(kCancelButton);
+        Press(IDCANCEL);
         stage_ = Stage::Done;
         break;
     case DialogButton::Test:
-        Press(kTestButton);
+        Press(IDC_TEST);
         stage_ = Stage::AwaitButton;
         break;
     case DialogButton::Help:
-        Press(kHelpButton);
+        Press(IDC_HELP_BUTTON);
         stage_ = Stage::AwaitButton;
         break;
     }
@@ -177,7 +169,7 @@ void DialogAutopilot::TakePicture()
     std::string why = "cannot make a drawing surface";
     bool ok = false;
     // Focus on the default button keeps an edit's caret out of the picture.
-    SendMessageA(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog_, kOkButton)), TRUE);
+    SendMessageA(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog_, IDOK)), TRUE);
     RedrawWindow(dialog_, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     const WindowDc screen = WindowDc::Whole(dialog_);
@@ -215,8 +207,8 @@ void DialogAutopilot::CloseAfterStop()
     if (session_.callbackDepth() > 0) return;
     for (HWND dialog : ThreadDialogs(kPluginCaption)) {
         if (IsWindowEnabled(dialog))
-            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(kCancelButton, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, kCancelButton)));
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
     }
 }
 
@@ -258,10 +250,10 @@ void DialogAutopilot::Tick()
             return;
         }
         dialog_ = dialogs[0];
-        TypeNumber(kWidthEdit, "--width", options_.width, options_.width.value);
-        TypeNumber(kHeightEdit, "--height", options_.height, options_.height.value);
-        TypeNumber(kStartEdit, "--start", options_.startNumber, options_.startNumber.value);
-        const int delay = TypeNumber(kDelayEdit, "--delay", options_.delay, EffectiveDelay(options_));
+        TypeNumber(IDC_WIDTH, "--width", options_.width, options_.width.value);
+        TypeNumber(IDC_HEIGHT, "--height", options_.height, options_.height.value);
+        TypeNumber(IDC_START_NUMBER, "--start", options_.startNumber, options_.startNumber.value);
+        const int delay = TypeNumber(IDC_DELAY, "--delay", options_.delay, EffectiveDelay(options_));
         if (options_.paletteImages && delay < 2)
             session_.SayOnStderr("a GIF delay of " + std::to_string(delay) +
                                  " hundredth of a second plays at 10 frames a second in common "
@@ -293,7 +285,7 @@ void DialogAutopilot::Tick()
         return;
     }
     case Stage::PressCancel:
-        if (IsWindow(dialog_) && IsWindowEnabled(dialog_)) Press(kCancelButton);
+        if (IsWindow(dialog_) && IsWindowEnabled(dialog_)) Press(IDCANCEL);
         stage_ = Stage::Done;
         return;
     case Stage::Done:

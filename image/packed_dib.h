@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "win/dib_stride.h"
 #include "win/kernel_owners.h"
 
 // A colour table as it enters and leaves a block: red, green, blue per entry.
@@ -50,12 +51,8 @@ void SetDibPixel(BITMAPINFOHEADER* header, int32_t x, int32_t y, uint32_t value)
 // A byte-for-byte copy of any global-memory block, GlobalSize bytes long.
 HGLOBAL DuplicateGlobalBlock(HGLOBAL block);
 
-// Layout arithmetic shared by the image code, in 64 bits so that no size
-// wraps: a 32-bit row 134,217,728 pixels wide is 512 MiB, not 0.
-inline uint64_t DibStride(int32_t width, uint32_t bits)
-{
-    return ((static_cast<uint64_t>(static_cast<uint32_t>(width)) * bits + 31) / 32) * 4;
-}
+// Layout arithmetic shared by the image code, in 64 bits like DibStride
+// (win/dib_stride.h): the bytes of all rows.
 inline uint64_t DibImageBytes(int32_t width, int32_t height, uint32_t bits)
 {
     return DibStride(width, bits) * static_cast<uint32_t>(height);

@@ -3,6 +3,7 @@
 #include "image/resize_kernels.h"
 
 #include <cmath>
+#include <type_traits>
 
 namespace {
 
@@ -123,7 +124,8 @@ double BlackmanSincWeight(double x, double support)
 
 }  // namespace
 
-const ResizeFilter ResizeFilters[ResizeFilterCount] = {
+// Sized by its rows, so that a row too many or too few fails the count below.
+const ResizeFilter ResizeFilters[] = {
     {BoxWeight, 0.0},                                       // 0 automatic
     {BoxWeight, 0.0},                                       // 1 point
     {BoxWeight, 0.5},                                       // 2 box
@@ -141,7 +143,8 @@ const ResizeFilter ResizeFilters[ResizeFilterCount] = {
     {BlackmanBesselWeight, static_cast<double>(3.2383f)},  // 14: single-precision support
     {BlackmanSincWeight, 4.0},                              // 15
 };
-static_assert(sizeof(ResizeFilters) / sizeof(ResizeFilters[0]) == 16, "sixteen filter rows");
+static_assert(std::extent<decltype(ResizeFilters)>::value == ResizeFilterCount,
+              "one row for each of the ResizeFilterCount filter indexes");
 
 // Below 25, J1 is the integral (1/pi) * integral over [0, pi] of
 // cos(t - x sin t) dt, taken with the trapezoid rule: the integrand is smooth

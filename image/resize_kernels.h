@@ -11,7 +11,10 @@ struct ResizeFilter {
     double support;
 };
 
-extern const ResizeFilter ResizeFilters[ResizeFilterCount];
+// ResizeFilterCount rows, indexed by the filter index. Declared without a
+// bound: with one, the definition would take it and quietly zero-fill a
+// missing row instead of failing its count check.
+extern const ResizeFilter ResizeFilters[];
 
 // Table rows the automatic choice (index 0) picks from.
 constexpr int MitchellFilterIndex = 12;

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 
+#include "image/packed_dib.h"
 #include "plugin/build_driver.h"
 #include "plugin/module_state.h"
 #include "plugin/ranged_items.h"
@@ -157,23 +158,16 @@ INT_PTR InitialiseDialog(HWND dialog, const HostContext* context)
 // through a device-dependent bitmap. Releases everything it made on every path.
 void BlitPackedDib(HDC dc, int x, int y, HGLOBAL block)
 {
-    auto* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(block));
-    if (!header) return;
-    const BYTE* bits = reinterpret_cast<const BYTE*>(header) + header->biSize +
-                       (header->biBitCount <= 8 ? (4u << header->biBitCount) : 0u);
-    GdiBitmap bitmap(CreateDIBitmap(dc, header, CBM_INIT, bits,
+    LockedDib dib(block);
+    if (!dib) return;
+    const BITMAPINFOHEADER* header = dib.header();
+    GdiBitmap bitmap(CreateDIBitmap(dc, header, CBM_INIT, DibPixelBits(header),
                                     reinterpret_cast<const BITMAPINFO*>(header), DIB_RGB_COLORS));
-    if (bitmap) {
-        HDC memory = CreateCompatibleDC(dc);
-        if (memory) {
-            {
-                SelectionScope selected(memory, bitmap.get());
-                BitBlt(dc, x, y, header->biWidth, std::abs(header->biHeight), memory, 0, 0, SRCCOPY);
-            }
-            DeleteDC(memory);
-        }
-    }
-    GlobalUnlock(block);
+    if (!bitmap) return;
+    MemoryDc memory = MemoryDc::CompatibleWith(dc);
+    if (!memory) return;
+    SelectionScope selected(memory, bitmap.get());
+    BitBlt(dc, x, y, header->biWidth, std::abs(header->biHeight), memory, 0, 0, SRCCOPY);
 }
 
 // Draws the preview: a border in the button-shadow colour, then the next
@@ -186,11 +180,9 @@ void PaintPreview(const DRAWITEMSTRUCT* item, DialogSession* session)
     LeaderCounter* counter = PreviewCounter();
     int32_t more = 0;  // the preview ignores the end of the countdown and goes round again
     const FrameFormat format = HostWantsPaletteImages() ? FrameFormat::GreyPalette : FrameFormat::TrueColour;
-    HGLOBAL block = RenderLeaderFrame(session ? session->frames() : nullptr, &area, &counter->number,
-                                      &counter->angle, LeaderSweepStep, kPreviewResetNumber, format, &more);
-    if (!block) return;
-    BlitPackedDib(item->hDC, area.left, area.top, block);
-    GlobalFree(block);
+    GlobalBlock frame(RenderLeaderFrame(session ? session->frames() : nullptr, &area, &counter->number,
+                                        &counter->angle, LeaderSweepStep, kPreviewResetNumber, format, &more));
+    if (frame) BlitPackedDib(item->hDC, area.left, area.top, frame.get());
 }
 
 void RunOkBuild(HWND dialog, DialogSession* session, HostCallback callback)

@@ -4,14 +4,14 @@
 #include <cstring>
 
 #include "win/dib_canvas.h"
+#include "win/dib_stride.h"
 
 namespace {
 
 // The bytes of a 24-bit picture's rows, in 64 bits so that nothing wraps.
 uint64_t PicturePixelBytes(int32_t width, int32_t height)
 {
-    const uint64_t stride = ((static_cast<uint64_t>(width) * 24 + 31) / 32) * 4;
-    return stride * static_cast<uint64_t>(height);
+    return DibStride(width, 24) * static_cast<uint64_t>(height);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "win/dib_stride.h"
 #include "win/gdi_owners.h"
 
 // A DIB section (DIB_RGB_COLORS) and where its pixels are. With a file
@@ -62,7 +63,7 @@ inline BITMAPINFOHEADER Rgb24Header(int32_t width, int32_t height)
     header.biPlanes = 1;
     header.biBitCount = 24;
     header.biCompression = BI_RGB;
-    const uint64_t stride = ((static_cast<uint64_t>(width < 0 ? 0 : width) * 24 + 31) / 32) * 4;
+    const uint64_t stride = DibStride(width < 0 ? 0 : width, 24);
     const uint64_t rows = static_cast<uint64_t>(height < 0 ? -static_cast<int64_t>(height) : height);
     header.biSizeImage = static_cast<DWORD>(stride * rows);
     return header;
@@ -99,7 +100,6 @@ public:
 
     explicit operator bool() const { return static_cast<bool>(selection_); }
     HDC dc() const { return dc_.get(); }
-    HBITMAP bitmap() const { return section_.get(); }
     // The section's pixels. Flush GDI (GdiFlush) before reading what it drew.
     void* bits() const { return section_.bits(); }
 

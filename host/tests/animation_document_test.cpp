@@ -10,6 +10,7 @@
 #include "host/animation_document.h"
 #include "host/interrupt.h"
 #include "host/output_file.h"
+#include "win/dib_stride.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ HGLOBAL MakeBlock(int width, int height, int depth, const std::function<uint8_t(
                   const std::function<void(BITMAPINFOHEADER&)>& edit = nullptr, int shortBy = 0)
 {
     const int entries = depth == 8 ? 256 : 0;
-    const int stride = ((width * depth + 31) / 32) * 4;
+    const int stride = static_cast<int>(DibStride(width, depth));
     const int rows = height < 0 ? -height : height;
     const size_t bytes = 40 + 4 * entries + static_cast<size_t>(stride) * rows - shortBy;
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "host/animation_writers.h"
+#include "win/dib_stride.h"
 
 namespace {
 
@@ -82,7 +83,7 @@ struct Ramp {
 void AddGreyFrame(AnimationDocument& document, const std::vector<uint8_t>& pixels, int delay)
 {
     const int width = document.width(), height = document.height();
-    const int stride = (width + 3) & ~3;
+    const int stride = static_cast<int>(DibStride(width, 8));
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
                                 sizeof(BITMAPINFOHEADER) + 1024 + static_cast<size_t>(stride) * height);
     auto* p = static_cast<uint8_t*>(GlobalLock(block));

@@ -60,7 +60,7 @@ TEST(ReduceToGrey8, HeaderRampAndZeroPadding)
         EXPECT_EQ(h->biCompression, 0u);
         EXPECT_EQ(h->biClrUsed, 256u);
         EXPECT_EQ(h->biClrImportant, 256u);
-        const uint32_t stride = (width + 3) & ~3;
+        const uint32_t stride = static_cast<uint32_t>(DibStride(width, 8));
         EXPECT_EQ(h->biSizeImage, stride * 3);
         EXPECT_EQ(GlobalSize(grey), 40u + 1024u + stride * 3);
         const auto* table = reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const uint8_t*>(h) + 40);

@@ -9,12 +9,14 @@
 #include <cstring>
 
 #include "win/dib_canvas.h"
+#include "win/dib_stride.h"
 
 class DibSurface {
 public:
     // Bottom-up, like the pipeline's surface.
     DibSurface(int width, int height)
-        : width_(width), height_(height), stride_(((width * 24 + 31) / 32) * 4), canvas_(Rgb24Header(width, height))
+        : width_(width), height_(height), stride_(static_cast<int>(DibStride(width, 24))),
+          canvas_(Rgb24Header(width, height))
     {
         bits_ = static_cast<uint8_t*>(canvas_.bits());
     }

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "win/dib_stride.h"
+
 namespace skin_test {
 
 namespace {
@@ -44,7 +46,7 @@ void RestoreSystemColours()
 }
 
 Canvas::Canvas(int width, int height, COLORREF fill)
-    : width_(width), height_(height), stride_((width * 3 + 3) & ~3),
+    : width_(width), height_(height), stride_(static_cast<int>(DibStride(width, 24))),
       canvas_(Rgb24Header(width, -height))  // top-down: row 0 first
 {
     bits_ = static_cast<uint8_t*>(canvas_.bits());
