@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "plugin/build_driver.h"
 #include "plugin/module_state.h"
@@ -260,5 +261,42 @@ TEST(Resources, NoGrowthAcrossBuildsAndPreviewTicks)
     EXPECT_EQ(mappings.liveMappings(), 0u);
     EXPECT_EQ(mappings.liveViews(), 0u);
 }
+
+// The system's text settings or fonts changing while the dialog is open: the
+// dialog drops what its frames learnt from drawn text, and the next build
+// learns it again (it makes more GDI objects than the build after it, which
+// lays everything), while without such a message the two are alike.
+class TextChangeBetweenBuilds : public ::testing::TestWithParam<UINT> {};
+
+TEST_P(TextChangeBetweenBuilds, WhatWasLearntFromTextIsLearntAgain)
+{
+    SKIP_WITHOUT_PIPELINE();
+    const UINT message = GetParam();
+    TestHost host;
+    GdiObjectWatch gdi(host.module());
+    std::vector<int> madeInBuild;
+    int atStart = 0;
+    host.duringCall = [&](TestHost&, HostCall& call) {
+        if (call.operation == HostOpBuildStarting) atStart = gdi.created();
+        if (call.operation == HostOpFinish) madeInBuild.push_back(gdi.created() - atStart);
+    };
+    host.setSettings(64, 64, 1, 10);
+    // Two builds learn everything; the change comes before the third.
+    host.press(IDC_TEST).press(IDC_TEST).then([message](HWND dialog) {
+        if (message) SendMessageA(dialog, message, 0, 0);
+    });
+    host.press(IDC_TEST).press(IDC_TEST).press(IDCANCEL);
+    host.doBuild();
+    EXPECT_FALSE(host.timedOut());
+    ASSERT_EQ(madeInBuild.size(), 4u);
+    if (message) {
+        EXPECT_GT(madeInBuild[2], madeInBuild[3]);
+    } else {
+        EXPECT_EQ(madeInBuild[2], madeInBuild[3]);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Messages, TextChangeBetweenBuilds,
+                         ::testing::Values(0u, UINT(WM_SETTINGCHANGE), UINT(WM_FONTCHANGE)));
 
 }  // namespace
