@@ -18,6 +18,7 @@
 #include "render/frame_routes.h"
 #include "render/leader_painter.h"
 #include "render/render_target.h"
+#include "render/text_smoothing.h"
 
 namespace {
 
@@ -119,7 +120,7 @@ void FrameParts(int width, int height)
     CreateRenderTarget(w, h, &target);
     std::snprintf(name, sizeof name, "PaintLeaderFrame on %dx%d (every layer with GDI)", w, h);
     Report(name, MedianMs(11, [&] {
-               PaintLeaderFrame(target.memoryDc, &target.rect, &number, &angle, LeaderSweepStep, 9);
+               PaintLeaderFrame(target.dc(), &target.rect, &number, &angle, LeaderSweepStep, 9);
                GdiFlush();
            }), "ms", "");
     for (int i = 0; i < 60; ++i)  // learn every angle first
@@ -128,6 +129,9 @@ void FrameParts(int width, int height)
                PaintRenderTargetBy(FrameRoute::FreshSurface, &cache, &target, &number, &angle, LeaderSweepStep, 9);
                GdiFlush();
            }), "ms", "");
+    // The kept route reads these for every frame it makes.
+    Report("read the text smoothing settings (per kept frame)", MedianMs(101, [] { CurrentTextSmoothing(); }),
+           "ms", "");
     FinishRenderTarget(&target, KeepRenderTargetBlock);
     HGLOBAL big = target.block;
     HGLOBAL small = nullptr;

@@ -105,7 +105,7 @@ HGLOBAL PaintedFrame(int32_t number, int32_t angle)
 {
     RenderTarget target = {};
     if (!CreateRenderTarget(1024, 1024, &target)) return nullptr;
-    PaintLeaderFrame(target.memoryDc, &target.rect, &number, &angle, LeaderSweepStep, 9);
+    PaintLeaderFrame(target.dc(), &target.rect, &number, &angle, LeaderSweepStep, 9);
     FinishRenderTarget(&target, KeepRenderTargetBlock);
     return target.block;
 }

@@ -49,7 +49,7 @@ int PaintRenderTargetBy(FrameRoute route, FrameCache* cache, RenderTarget* targe
                         int32_t* angle, int32_t step, int32_t resetNumber)
 {
     if (route == FrameRoute::Plain || !cache)
-        return PaintLeaderFrame(target->memoryDc, &target->rect, number, angle, step, resetNumber);
+        return PaintLeaderFrame(target->dc(), &target->rect, number, angle, step, resetNumber);
     KeptFrameSize* kept = cache->use(target->rect.right, target->rect.bottom);
     KeptLayers* layers = kept && FrameObjectsCanAllBeMade(&target->rect, *angle) ? &kept->layers : nullptr;
     return DrawAndLearn(target, layers, number, angle, step, resetNumber);
@@ -78,7 +78,7 @@ HGLOBAL RenderLeaderFrameBy(FrameRoute route, FrameCache* cache, const RECT* rec
     RenderTarget target;
     if (!CreatePixelRenderTarget(width, height, &target)) return nullptr;
     GdiFlush();
-    SetMapMode(target.memoryDc, MM_TEXT);
+    SetMapMode(target.dc(), MM_TEXT);
     *more = PaintRenderTargetBy(route, cache, &target, number, angle, step, resetNumber);
     GdiFlush();
     FinishRenderTarget(&target, KeepRenderTargetBlock);

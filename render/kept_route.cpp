@@ -119,7 +119,7 @@ KeptPlan PlanKeptFrame(const KeptLayers& layers, int32_t number, int32_t angle, 
 int DrawAndLearn(RenderTarget* target, KeptLayers* layers, int32_t* number, int32_t* angle, int32_t step,
                  int32_t resetNumber)
 {
-    HDC dc = target->memoryDc;
+    HDC dc = target->dc();
     const RECT* rect = &target->rect;
     auto* pixels = static_cast<uint8_t*>(target->pixels);
     if (!layers) {

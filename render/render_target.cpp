@@ -16,9 +16,7 @@ namespace {
 void ReleaseOwners(RenderTarget* target)
 {
     target->pixels = nullptr;
-    target->selection.reset();
-    target->section.reset();
-    target->memoryDc.reset();
+    target->canvas.reset();
     target->screenDc.reset();
     target->blockLock.reset();
     target->header = nullptr;
@@ -33,39 +31,35 @@ void ClearRenderTarget(RenderTarget* target)
     SetRectEmpty(&target->rect);
 }
 
-// Makes the section described by `header` (on the mapping when given) and
-// selects it into the target's memory DC; false when either step fails.
-bool SelectSection(RenderTarget* target, const BITMAPINFOHEADER* header, HANDLE mapping, DWORD offset,
-                   bool isotropic)
+// Makes the section described by `header` (on the mapping when given),
+// selected into a memory DC compatible with `compatibleWith`; false when
+// any of them cannot be made.
+bool MakeCanvas(RenderTarget* target, const BITMAPINFOHEADER* header, HANDLE mapping, DWORD offset,
+                HDC compatibleWith)
 {
-    target->section = DibSection(target->memoryDc, reinterpret_cast<const BITMAPINFO*>(header), mapping, offset);
-    if (!target->section) return false;
-    GdiFlush();
-    if (isotropic) SetMapMode(target->memoryDc, MM_ISOTROPIC);
-    target->selection = SelectionScope(target->memoryDc, target->section.get());
-    return static_cast<bool>(target->selection);
+    target->canvas = DibCanvas(reinterpret_cast<const BITMAPINFO*>(header), mapping, offset, compatibleWith);
+    return static_cast<bool>(target->canvas);
 }
 
 int MakeRenderTarget(int32_t width, int32_t height, RenderTarget* target, bool isotropic)
 {
     ClearRenderTarget(target);
     target->screenDc = WindowDc::Client(nullptr);
-    // Not tested here: a missing memory DC makes the selection fail.
-    target->memoryDc = MemoryDc::CompatibleWith(target->screenDc.get());
-
     target->block = CreatePackedDib(width, height, nullptr, 24);
     if (target->block) target->blockLock = LockedGlobal(target->block);
     target->header = static_cast<BITMAPINFOHEADER*>(target->blockLock.get());
-    if (!target->header || !SelectSection(target, target->header, nullptr, 0, isotropic)) {
+    if (!target->header || !MakeCanvas(target, target->header, nullptr, 0, target->screenDc.get())) {
         FinishRenderTarget(target, 0);
         return 0;
     }
-    target->pixels = target->section.bits();
+    GdiFlush();
+    target->pixels = target->canvas.bits();
     const LONG w = target->header->biWidth;
     const LONG h = target->header->biHeight;
     if (isotropic) {
-        SetWindowExtEx(target->memoryDc, w, h, nullptr);
-        SetViewportExtEx(target->memoryDc, w, h, nullptr);
+        SetMapMode(target->dc(), MM_ISOTROPIC);
+        SetWindowExtEx(target->dc(), w, h, nullptr);
+        SetViewportExtEx(target->dc(), w, h, nullptr);
     }
     SetRect(&target->rect, 0, 0, w, h);
     return 1;
@@ -86,12 +80,11 @@ int CreatePixelRenderTarget(int32_t width, int32_t height, RenderTarget* target)
 int CreateRenderTargetOn(const KeptSurface& surface, RenderTarget* target)
 {
     ClearRenderTarget(target);
-    target->memoryDc = MemoryDc::CompatibleWith(nullptr);
-    if (!surface || !target->memoryDc ||
-        !SelectSection(target, surface.header(), surface.mapping(), KeptSurface::PixelOffset, false)) {
+    if (!surface || !MakeCanvas(target, surface.header(), surface.mapping(), KeptSurface::PixelOffset, nullptr)) {
         FinishRenderTarget(target, 0);
         return 0;
     }
+    GdiFlush();
     target->header = surface.header();
     target->pixels = surface.pixels();
     SetRect(&target->rect, 0, 0, target->header->biWidth, target->header->biHeight);

@@ -25,9 +25,10 @@ struct RenderTarget {
 
     LockedGlobal blockLock;              // holds the block locked while the section is made from it
     WindowDc screenDc;                   // GetDC(nullptr), for a surface made from a block
-    MemoryDc memoryDc;                   // compatible with the screen
-    DibSection section;
-    SelectionScope selection;            // the section in the memory DC
+    DibCanvas canvas;                    // the section in a memory DC compatible with the screen
+
+    // Where to paint.
+    HDC dc() const { return canvas.dc(); }
 };
 
 // Returns 1 with the surface ready (one logical unit per pixel, y down), or 0

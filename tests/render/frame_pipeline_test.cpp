@@ -109,6 +109,18 @@ TEST(FramePipeline, BytesAreThePaintedReducedAndGreyedFrame)
 // imports (the pipeline is linked in), on every route. Nothing kept from an
 // earlier case may hide a failure of what a route keeps, so each case starts
 // with nothing kept.
+//
+// Two outcomes of the kept route differ from the plain painter's on purpose.
+// It makes the delivered frame's block before painting and never makes a
+// block for the 4x surface, so a block that cannot be allocated gives "not
+// made, counter unchanged" (the BlockAlloc row) where the plain route gives
+// "lost after painting", and a failing 4x allocation cannot happen at all.
+// Both are sound: no frame is lost, and nothing fails that need not.
+// Between frames inside a dialog the kept route holds, for each of at most
+// two sizes, a page-file mapping of the 4x surface and its view (3 MiB at
+// 1024 x 1024) and heap memory for the learnt layers (up to 2.5 MiB) and the
+// number's pictures (about 1.4 MB), and one rescaler block of about 1.5 MB
+// shared by both sizes (frame_cache.h); no GDI object, DC or global block.
 enum class Fault {
     BlockAlloc,        // the fresh surface's block
     BlockLock,

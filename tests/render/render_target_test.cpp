@@ -33,17 +33,20 @@ TEST(RenderTarget, SurfaceFromTheBlocksOwnHeader)
     EXPECT_EQ(target.rect.right, 256);
     EXPECT_EQ(target.rect.bottom, 192);
     EXPECT_NE(target.pixels, nullptr);
-    EXPECT_EQ(GetCurrentObject(target.memoryDc, OBJ_BITMAP), target.section.get());
+    DIBSECTION selected = {};
+    ASSERT_EQ(GetObjectA(GetCurrentObject(target.dc(), OBJ_BITMAP), sizeof selected, &selected),
+              static_cast<int>(sizeof selected));
+    EXPECT_EQ(selected.dsBm.bmBits, target.pixels);
     // One logical unit per pixel, y growing downward.
     POINT p = {10, 20};
-    LPtoDP(target.memoryDc, &p, 1);
+    LPtoDP(target.dc(), &p, 1);
     EXPECT_EQ(p.x, 10);
     EXPECT_EQ(p.y, 20);
 
     // Paint something and take the block: the pixels are in it.
     RECT box = {0, 0, 1, 1};  // top-left pixel
     HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
-    FillRect(target.memoryDc, &box, brush);
+    FillRect(target.dc(), &box, brush);
     DeleteObject(brush);
     EXPECT_EQ(FinishRenderTarget(&target, KeepRenderTargetBlock), 1);
     EXPECT_EQ(gdi.liveObjects(), 0u);
@@ -75,8 +78,7 @@ TEST(RenderTarget, FailuresLeaveNothing)
         EXPECT_EQ(CreateRenderTarget(fault == 3 ? -4 : 64, 64, &target), 0) << "fault " << fault;
         EXPECT_EQ(target.block, nullptr);
         EXPECT_EQ(target.header, nullptr);
-        EXPECT_EQ(target.section.get(), nullptr);
-        EXPECT_EQ(target.memoryDc.get(), nullptr);
+        EXPECT_FALSE(target.canvas);
         EXPECT_EQ(target.screenDc.get(), nullptr);
         EXPECT_EQ(memory.liveBlocks(), 0u) << "fault " << fault;
         EXPECT_EQ(memory.heldLocks(), 0) << "fault " << fault;
@@ -102,7 +104,7 @@ std::vector<uint8_t> PaintedSurface(FrameRoute route, FrameCache* cache, int wid
 {
     RenderTarget target;
     if (!CreateRenderTarget(width, height, &target)) return {};
-    SetMapMode(target.memoryDc, MM_TEXT);
+    SetMapMode(target.dc(), MM_TEXT);
     *more = PaintRenderTargetBy(route, cache, &target, number, angle, step, reset);
     FinishRenderTarget(&target, KeepRenderTargetBlock);
     std::vector<uint8_t> bytes = BlockBytes(target.block);
@@ -210,11 +212,11 @@ TEST(RenderTarget, PixelTargetPaintsTheSameBytes)
             RenderTarget target;
             ASSERT_EQ(pixel ? CreatePixelRenderTarget(400, 380, &target) : CreateRenderTarget(400, 380, &target), 1);
             if (pixel) {
-                EXPECT_EQ(GetMapMode(target.memoryDc), MM_TEXT);
+                EXPECT_EQ(GetMapMode(target.dc()), MM_TEXT);
             }
-            SetMapMode(target.memoryDc, MM_TEXT);
+            SetMapMode(target.dc(), MM_TEXT);
             int32_t number = 6, a = angle;
-            PaintLeaderFrame(target.memoryDc, &target.rect, &number, &a, LeaderSweepStep, 9);
+            PaintLeaderFrame(target.dc(), &target.rect, &number, &a, LeaderSweepStep, 9);
             FinishRenderTarget(&target, KeepRenderTargetBlock);
             painted[pixel] = BlockBytes(target.block);
             FinishRenderTarget(&target, 0);
