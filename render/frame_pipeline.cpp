@@ -32,8 +32,8 @@ bool SurfaceSizeFor(const RECT* rect, int32_t* width, int32_t* height)
     return true;
 }
 
-}  // namespace
-
+// The rescaled 24-bit frame made what the caller asked for; when the grey
+// step fails, the 24-bit frame goes on as it is.
 HGLOBAL InFormat(HGLOBAL frame, FrameFormat format)
 {
     if (format == FrameFormat::GreyPalette) {
@@ -44,6 +44,8 @@ HGLOBAL InFormat(HGLOBAL frame, FrameFormat format)
     }
     return frame;
 }
+
+}  // namespace
 
 int PaintRenderTargetBy(FrameRoute route, FrameCache* cache, RenderTarget* target, int32_t* number,
                         int32_t* angle, int32_t step, int32_t resetNumber)
@@ -68,7 +70,8 @@ HGLOBAL RenderLeaderFrameBy(FrameRoute route, FrameCache* cache, const RECT* rec
             // Memory for the size that cannot be had is a surface that cannot be made.
             KeptFrameSize* kept = cache->use(width, height);
             if (!kept || !kept->surface.shape(width, height)) return nullptr;
-            return RenderOnKeptSurface(cache, kept, number, angle, step, resetNumber, format, more);
+            HGLOBAL frame = RenderOnKeptSurface(cache, kept, number, angle, step, resetNumber, more);
+            return frame ? InFormat(frame, format) : nullptr;
         }
         // Larger surfaces than the dialog asks for are not kept.
         route = FrameRoute::Plain;

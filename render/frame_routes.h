@@ -32,7 +32,3 @@ int PaintRenderTargetBy(FrameRoute route, FrameCache* cache, RenderTarget* targe
 // RenderLeaderFrame by the route chosen; routes other than Plain need a cache.
 HGLOBAL RenderLeaderFrameBy(FrameRoute route, FrameCache* cache, const RECT* rect, int32_t* number,
                             int32_t* angle, int32_t step, int32_t resetNumber, FrameFormat format, int32_t* more);
-
-// The rescaled 24-bit frame made what the caller asked for; when the grey
-// step fails, the 24-bit frame goes on as it is.
-HGLOBAL InFormat(HGLOBAL frame, FrameFormat format);

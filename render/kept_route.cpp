@@ -162,7 +162,7 @@ int DrawAndLearn(RenderTarget* target, KeptLayers* layers, int32_t* number, int3
 }
 
 HGLOBAL RenderOnKeptSurface(FrameCache* cache, KeptFrameSize* kept, int32_t* number, int32_t* angle, int32_t step,
-                            int32_t resetNumber, FrameFormat format, int32_t* more)
+                            int32_t resetNumber, int32_t* more)
 {
     // The frame's block is made first, so that a frame without memory for it
     // is a frame not painted (the counter stays, as when any surface cannot
@@ -174,5 +174,5 @@ HGLOBAL RenderOnKeptSurface(FrameCache* cache, KeptFrameSize* kept, int32_t* num
     if (!RescalePixelsInto(header, kept->surface.pixels(), frame.get(), RescalerChoosesFilter, 1.0,
                            &cache->rescaleMemory()))
         return nullptr;
-    return InFormat(frame.release(), format);
+    return frame.release();
 }

@@ -7,8 +7,6 @@
 
 #include <cstdint>
 
-#include "render/frame_pipeline.h"
-
 class FrameCache;
 class KeptLayers;
 struct KeptFrameSize;
@@ -33,11 +31,11 @@ enum class KeptPlan {
 // The plan for frame (number, angle) from what `layers` hold; learns nothing.
 KeptPlan PlanKeptFrame(const KeptLayers& layers, int32_t number, int32_t angle, bool objectsCanAllBeMade);
 
-// The frame on the kept surface of `kept` (shaped for its size), from
-// `cache`. As RenderLeaderFrame: null when the frame's memory, DC or
-// section cannot be had.
+// The 24-bit frame made on the kept surface of `kept` (shaped for its
+// size), from `cache`. As RenderLeaderFrame: null when the frame's memory,
+// DC or section cannot be had.
 HGLOBAL RenderOnKeptSurface(FrameCache* cache, KeptFrameSize* kept, int32_t* number, int32_t* angle, int32_t step,
-                            int32_t resetNumber, FrameFormat format, int32_t* more);
+                            int32_t resetNumber, int32_t* more);
 
 // Paints a frame on a made render target covering a whole surface (MM_TEXT)
 // from `layers`, stamping what they hold and painting the rest with GDI,
