@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "image/packed_dib.h"
+#include "win/dib_stride.h"
 
 // A run of bytes of one value. A backdrop is a set of these that covers every
 // byte; the overlay covers only its own.

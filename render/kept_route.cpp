@@ -73,6 +73,7 @@ bool PaintOnKeptSurface(KeptFrameSize* kept, int32_t* number, int32_t* angle, in
     case KeptPlan::LayAndCheck: {
         if (!FrameCanHaveItsDcAndSection()) return false;
         if (!LayFrame(surface, layers, onSurface, *number, *angle)) break;  // drawn with GDI below
+        bool laidWhole = true;
         if (plan == KeptPlan::LayAndCheck) {
             const bool overOneGrey = OverOneGrey(layers, *number, *angle);
             const LaidFrameCheck found =
@@ -80,12 +81,9 @@ bool PaintOnKeptSurface(KeptFrameSize* kept, int32_t* number, int32_t* angle, in
             if (found == LaidFrameCheck::CannotBeMade) break;  // unchecked: drawn with GDI below
             layers.keepLaying(*number, overOneGrey, found == LaidFrameCheck::Same);
             // After a difference the surface holds GDI's frame, not a laid one.
-            if (found == LaidFrameCheck::Differs) {
-                *more = StepLeaderCounter(number, angle, step, resetNumber);
-                return true;
-            }
+            laidWhole = found == LaidFrameCheck::Same;
         }
-        surface.laid = {true, *angle, *number};
+        if (laidWhole) surface.laid = {true, *angle, *number};
         *more = StepLeaderCounter(number, angle, step, resetNumber);
         return true;
     }
@@ -108,7 +106,10 @@ KeptPlan PlanKeptFrame(const KeptLayers& layers, int32_t number, int32_t angle, 
 {
     if (!objectsCanAllBeMade) return KeptPlan::PaintWithGdi;
     if (!layers.backdrop(angle) || !layers.overlay() || !layers.numberBox(number)) return KeptPlan::DrawAndLearn;
-    switch (layers.laying(number, OverOneGrey(layers, number, angle))) {
+    // Which greys lie under the box matters only while the two layings'
+    // verdicts differ (once both are known, every frame is laid).
+    const KeptLayers::Laying overOne = layers.laying(number, true), overMore = layers.laying(number, false);
+    switch (overOne == overMore ? overOne : OverOneGrey(layers, number, angle) ? overOne : overMore) {
     case KeptLayers::Laying::Unchecked: return KeptPlan::LayAndCheck;
     case KeptLayers::Laying::GivesGdisFrame: return KeptPlan::Lay;
     case KeptLayers::Laying::DiffersFromGdi: break;
