@@ -3,7 +3,7 @@
 # machine: the i386 architecture, the MinGW-w64 i686 cross compiler, Wine with
 # its 32-bit part, the fonts GDI uses for "ARIAL", GoogleTest's sources and
 # ImageMagick and Python 3 (independent readers of the reference host's GIFs
-# and AVIs).
+# and AVIs) and apt-utils (the set-up's own test builds a small mirror).
 #
 # On a kernel that cannot run 32-bit x86 programs (no IA-32 emulation), Wine's
 # 32-bit loader runs under QEMU's user-mode emulator instead: the set-up
@@ -16,6 +16,7 @@
 # line, and needs root only for those steps; with everything in place any
 # user may run it.
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 
 say() { echo "setup.sh: $*"; }
 fail() { echo "setup.sh: $*" >&2; exit 1; }
@@ -37,6 +38,7 @@ packages=(
     googletest
     imagemagick
     python3
+    apt-utils
 )
 wine32_loader=/usr/lib/wine/wine
 qemu=/usr/bin/qemu-i386-static
@@ -54,39 +56,9 @@ need_root() {
         fail "$1: run once as root (sudo bash tools/setup.sh), then build and test as yourself"
 }
 
-# apt-get update, tried a few times: while a mirror syncs, one index can fail
-# to download, and installing from the others would mix library versions
-# (amd64 and i386 halves of one library must match). Nothing is installed
-# unless every index was fetched.
-update_package_lists() {
-    local tries=5 try log failed
-    log=$(mktemp)
-    for try in $(seq 1 "$tries"); do
-        say "reading the package lists (apt-get update, try $try of $tries)"
-        if apt-get update >"$log" 2>&1 && ! grep -q '^E: ' "$log"; then
-            rm -f "$log"
-            return 0
-        fi
-        failed=$(sed -n 's/^E: Failed to fetch \([^ ]*\).*/\1/p' "$log" | sort -u | tr '\n' ' ')
-        [ "$try" -eq "$tries" ] || sleep $((try * 15))
-    done
-    sed -n '/^E: /p' "$log" >&2
-    rm -f "$log"
-    fail "the package index ${failed:-(see above)}could not be fetched after $tries tries" \
-         "(a mirror may be syncing); nothing was installed: run the set-up again later"
-}
-
-install_packages() {
-    local log
-    say "installing $*"
-    log=$(mktemp)
-    if ! DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "$@" >"$log" 2>&1; then
-        tail -n 20 "$log" >&2
-        rm -f "$log"
-        fail "apt-get could not install $*"
-    fi
-    rm -f "$log"
-}
+# Reads the package lists and installs in one transaction, leaving out a
+# suite whose index stays broken where the install can do without it.
+install_packages() { bash "$here/apt-install.sh" "$@"; }
 
 # The suite's mirror as this machine's own apt sources name it.
 bookworm_mirror() {
@@ -139,7 +111,6 @@ if [ "${#missing[@]}" -gt 0 ] || [ "$i386" = no ]; then
         dpkg --add-architecture i386
         undo+=("dpkg --remove-architecture i386")
     fi
-    update_package_lists
     [ "${#missing[@]}" -eq 0 ] || install_packages "${missing[@]}"
     undo=()
 fi
@@ -161,7 +132,6 @@ if ! qemu_is_10_or_later; then
         echo "deb ${options}$mirror bookworm-backports main" >"$list"
         undo+=("rm -f $list")
     fi
-    update_package_lists
     install_packages qemu-user-static/bookworm-backports
     qemu_is_10_or_later || fail "bookworm-backports gave $("$qemu" --version | head -n 1), not QEMU 10 or later"
 fi
