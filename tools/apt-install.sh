@@ -77,7 +77,16 @@ why=
 while IFS= read -r line; do
     [[ $line != "E: Some index files failed to download."* ]] || continue
     # The index and apt's reason, without the mirror's address.
-    what=$(sed -e 's/^E: //' -e 's/^Failed to fetch \([^ ]*\)  */\1: /' -e 's/ *\[IP: [^]]*\]//' <<<"$line")
+    line=$(sed -e 's/ *\[IP: [^]]*\]//' <<<"$line")
+    url=$(sed -n 's/^E: Failed to fetch \([^ ]*\) .*/\1/p' <<<"$line")
+    if [ -n "$url" ]; then
+        reason=$(sed -e 's/^E: Failed to fetch [^ ]*  *//' <<<"$line")
+        what="$url: $reason"
+        because="its index $url could not be fetched ($reason)"
+    else
+        what=${line#E: }
+        because="apt said: $what"
+    fi
     suite=$(suite_of "$line")
     if [ -z "$suite" ]; then
         fail "apt-get update failed: $what; nothing was installed"
@@ -89,7 +98,7 @@ while IFS= read -r line; do
              "TOVANREL_ALL_SUITES is set, so nothing was installed rather than install without $suite"
     fi
     [[ $left_out == *" $suite "* ]] || left_out+="$suite "
-    why+="${why:+; }$what"
+    why+="${why:+; }$because"
 done < <(grep '^E: ' "$log")
 if [ "$left_out" = " " ]; then
     tail -n 20 "$log" >&2
@@ -118,17 +127,22 @@ for file in "$lists"/*; do
 done
 
 say "leaving $left_out out of this install: $why; once the mirror is whole, run" \
-    "apt-get update && apt-get upgrade to take its updates (TOVANREL_ALL_SUITES=1 stops instead)"
+    "\"apt-get update && apt-get upgrade\" to take its updates (TOVANREL_ALL_SUITES=1 stops instead)"
 say "installing ${packages[*]} without $left_out"
 private=(-o "Dir::State::Lists=$work/lists"
          -o "Dir::Cache::pkgcache=$work/pkgcache.bin" -o "Dir::Cache::srcpkgcache=$work/srcpkgcache.bin")
+# --no-remove: apt may solve a version that only the left-out suite has (an
+# amd64 library already installed from it, say) by removing that package.
 if ! DEBIAN_FRONTEND=noninteractive apt-get "${private[@]}" "${simulate[@]}" install -y --no-install-recommends \
-        "${packages[@]}" >"$log" 2>&1; then
-    # apt names the packages it cannot place as " name : Depends: ..." and
-    # those it does not know as "Unable to locate package name".
+        --no-remove "${packages[@]}" >"$log" 2>&1; then
+    # apt names the packages it cannot place as " name : Depends: ...", those
+    # it does not know as "Unable to locate package name", and those it would
+    # remove in an indented list.
     stuck=$(sed -n -e 's/^ \{1,\}\([^ ]\{1,\}\) : .*/\1/p' \
                    -e 's/^E: Unable to locate package \(.*\)/\1/p' "$log" | sort -u | tr '\n' ' ')
+    removed=$(sed -n '/^The following packages will be REMOVED:/,/^[^ ]/s/^  \(.*\)/\1/p' "$log" | tr -s ' \n' ' ')
     grep -E '^ +[^ ]+ : |^E: ' "$log" >&2 || tail -n 20 "$log" >&2
-    fail "apt-get cannot install ${stuck:-${packages[*]} }without $left_out; nothing was installed"
+    fail "apt-get cannot install ${stuck:-${packages[*]} }without $left_out${removed:+ unless it removes ${removed% }};" \
+         "nothing was installed"
 fi
 [ "${#simulate[@]}" -eq 0 ] || cat "$log"
