@@ -1,9 +1,10 @@
-# Cross-compiling the 32-bit plug-in on Debian with MinGW-w64 (POSIX threads
-# flavour); the test programs run under Wine through CTest's emulator hook.
+# Cross-compiling the 32-bit plug-in on Debian with MinGW-w64, win32-threads
+# flavour: it links no winpthreads, whose clock brings in a Vista-only import;
+# the test programs run under Wine through CTest's emulator hook.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-win32)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-win32)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

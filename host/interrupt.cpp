@@ -5,7 +5,13 @@
 
 namespace {
 
-SRWLOCK g_lock = SRWLOCK_INIT;
+// Made before main, so before the console can start a handler thread.
+// (A critical section, not an SRW lock: those came with Vista.)
+struct StopLock {
+    StopLock() { InitializeCriticalSection(&section); }
+    CRITICAL_SECTION section;
+};
+StopLock g_lock;
 volatile LONG g_signal = 0;
 HANDLE g_done = nullptr;
 
@@ -40,18 +46,18 @@ bool InstallInterruptHandler()
 
 void RecordInterrupt(int signalNumber)
 {
-    AcquireSRWLockExclusive(&g_lock);
+    EnterCriticalSection(&g_lock.section);
     InterlockedCompareExchange(&g_signal, signalNumber, 0);
-    ReleaseSRWLockExclusive(&g_lock);
+    LeaveCriticalSection(&g_lock.section);
 }
 
 int InterruptSignal() { return static_cast<int>(InterlockedCompareExchange(&g_signal, 0, 0)); }
 
 bool CommitUnlessInterrupted(const std::function<bool()>& commit)
 {
-    AcquireSRWLockExclusive(&g_lock);
+    EnterCriticalSection(&g_lock.section);
     const bool ok = InterruptSignal() == 0 && commit();
-    ReleaseSRWLockExclusive(&g_lock);
+    LeaveCriticalSection(&g_lock.section);
     return ok;
 }
 

@@ -32,7 +32,7 @@ trap take_back EXIT
 
 packages=(
     cmake make
-    g++-mingw-w64-i686-posix mingw-w64-i686-dev
+    g++-mingw-w64-i686-win32 mingw-w64-i686-dev
     wine wine32:i386 wine64
     fonts-liberation
     googletest

@@ -8,6 +8,7 @@
 
 #include "resources/resource_ids.h"
 #include "tests/support/plugin_dll.h"
+#include "tovanrel_version.h"
 
 namespace {
 
@@ -111,6 +112,20 @@ TEST(Resources, VersionInfoNamesThePlugin)
     ASSERT_TRUE(VerQueryValueA(data.data(), "\\StringFileInfo\\040904E4\\ProductName",
                                reinterpret_cast<void**>(&value), &length));
     EXPECT_STREQ(value, "Velmora Leader Plugin");
+
+    // The version is the project's (CMake's VERSION), the one the package is named after.
+    for (const char* key : {"FileVersion", "ProductVersion"}) {
+        ASSERT_TRUE(VerQueryValueA(data.data(), (std::string("\\StringFileInfo\\040904E4\\") + key).c_str(),
+                                   reinterpret_cast<void**>(&value), &length)) << key;
+        EXPECT_STREQ(value, TOVANREL_VERSION_TEXT) << key;
+    }
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    const WORD numbers[] = {TOVANREL_VERSION_NUMBERS};
+    EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(numbers[1], numbers[0]));
+    EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(numbers[3], numbers[2]));
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
 }
 
 // PluginInfo inside guard bytes: the record is `size` bytes, the guards follow.
