@@ -12,6 +12,9 @@
 # programs through binfmt_misc, now and, where systemd reads /etc/binfmt.d,
 # after a reboot.
 #
+# Packages come through tools/apt-install.sh, which installs without an
+# updates, security or backports suite whose index a mirror has lost.
+#
 # Safe to run again: it does only what is missing, says each step in one
 # line, and needs root only for those steps; with everything in place any
 # user may run it.
