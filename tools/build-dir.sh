@@ -2,7 +2,7 @@
 # (default: the repository's build/), taken from the caller's folder, and
 # stops with one line when it is not a folder the caller can use: one that
 # cannot be written, or whose Wine prefixes belong to another user (Wine
-# refuses those).
+# refuses those). build_quietly configures it and builds the targets named.
 build=$(realpath -m -- "${BUILD_DIR:-$repo/build}")
 build_dir_refused() {
     echo "$(basename "$0"): $1: use a build folder of your own," \
@@ -13,3 +13,9 @@ build_dir_refused() {
 for prefix in "$build"/*wineprefix; do
     [ ! -e "$prefix" ] || [ -O "$prefix" ] || build_dir_refused "$prefix belongs to another user"
 done
+
+build_quietly() {
+    cmake -S "$repo" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake" \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$build" -j "$(nproc)" --target "$@" >/dev/null
+}

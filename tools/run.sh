@@ -10,7 +10,5 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 
 bash "$repo/tools/setup.sh"
 source "$repo/tools/build-dir.sh"
-cmake -S "$repo" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake" \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j "$(nproc)" --target leaderhost >/dev/null
+build_quietly leaderhost
 BUILD_DIR=$build exec bash "$repo/tools/leaderhost.sh" "$@"
