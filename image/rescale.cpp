@@ -1,6 +1,7 @@
 // Separable filtered rescaling: one pass along the rows and one along the
-// columns through an 8-bit-per-channel intermediate picture. RescaleDib takes
-// its working memory from global blocks made within the call; RescalePixels
+// columns through an 8-bit-per-channel intermediate picture. One pipeline:
+// RescaleDib locks its block and rescales its rows with RescalePixels, which
+// plans the passes (PlanRescale) and runs them (RunPlan) with working memory
 // from the heap, kept between calls in a RescaleMemory when one is given.
 #include "image/rescale.h"
 
@@ -47,9 +48,14 @@ struct RescalePlan {
     size_t workspaceBytes;
 };
 
-bool PlanRescale(int32_t sourceWidth, int32_t sourceHeight, uint32_t bits, int32_t newWidth, int32_t newHeight,
-                 int32_t filterIndex, double blur, RescalePlan* plan)
+// Filter indices outside the table are clamped to it: above 15 is 15, below
+// 0 is 0 (which lets the rescaler choose).
+bool PlanRescale(const BITMAPINFOHEADER* source, int32_t newWidth, int32_t newHeight, int32_t filterIndex,
+                 double blur, RescalePlan* plan)
 {
+    const int32_t sourceWidth = source->biWidth, sourceHeight = source->biHeight;
+    const uint32_t bits = source->biBitCount;
+    filterIndex = std::min(std::max(filterIndex, 0), ResizeFilterCount - 1);
     double fx = static_cast<double>(newWidth) / sourceWidth;
     double fy = static_cast<double>(newHeight) / sourceHeight;
     if (fx < SmallestFactor) fx = SmallestFactor;
@@ -135,6 +141,32 @@ private:
     void* memory_ = nullptr;
 };
 
+// Runs a plan from the source's rows into a locked destination of the
+// plan's size and depth, with working memory from `kept` when given (see
+// WorkingMemory). False when the working memory cannot be had.
+bool RunPlan(const RescalePlan& plan, const void* pixels, BITMAPINFOHEADER* to, RescaleMemory* kept)
+{
+    const uint32_t bits = plan.bits;
+    if (!DibRowsFit(plan.middleWidth, plan.middleHeight, bits)) return false;
+    const size_t middleStride = static_cast<size_t>(DibStride(plan.middleWidth, bits));
+    const uint64_t middleBytes = DibImageBytes(plan.middleWidth, plan.middleHeight, bits);
+    const uint64_t workspaceBytes =
+        (uint64_t(plan.workspaceBytes) + WorkingAlignment - 1) & ~uint64_t(WorkingAlignment - 1);
+    if (workspaceBytes + middleBytes > SIZE_MAX - WorkingAlignment) return false;
+
+    WorkingMemory working(static_cast<size_t>(workspaceBytes + middleBytes), kept);
+    if (!working.get()) return false;
+    FilterWorkspace workspace = MakeFilterWorkspace(working.get(), plan.sourceWidth, plan.sourceHeight,
+                                                    plan.newWidth, plan.newHeight, bits, plan.capacity);
+    const PictureRows from = {static_cast<uint8_t*>(const_cast<void*>(pixels)),
+                              static_cast<size_t>(DibStride(plan.sourceWidth, bits)), plan.sourceWidth,
+                              plan.sourceHeight, bits};
+    const PictureRows middle = {working.get() + workspaceBytes, middleStride, plan.middleWidth, plan.middleHeight,
+                                bits};
+    RunPasses(plan, from, middle, RowsOfBlock(to), workspace);
+    return true;
+}
+
 // A block holding the picture's header, colour table and rows as they are:
 // what RescaleDib's byte copy of such a block holds.
 HGLOBAL CopyOfPicture(const BITMAPINFOHEADER* header, const void* pixels)
@@ -184,54 +216,20 @@ void RescaleMemory::release()
 
 HGLOBAL RescaleDib(HGLOBAL source, int32_t newWidth, int32_t newHeight, int32_t filterIndex, double blur)
 {
-    filterIndex = std::min(std::max(filterIndex, 0), ResizeFilterCount - 1);
     if (!source) return nullptr;
-
-    bool sameSize = false;
-    GlobalBlock destination;
     {
-        LockedDib sourceDib(source);
-        if (!sourceDib) return nullptr;
-        const BITMAPINFOHEADER* from = sourceDib.header();
-        if (!IsFilteredSource(from, blur)) return nullptr;
-        const uint32_t bits = from->biBitCount;
-
-        RgbPalette palette;
-        GetPackedDibPalette(from, &palette);
-        destination.reset(CreatePackedDib(newWidth, newHeight, &palette, bits));
-        if (!destination) return nullptr;
-        LockedGlobal destinationLock(destination.get());
-        if (!destinationLock.get()) return nullptr;
-        auto* to = static_cast<BITMAPINFOHEADER*>(destinationLock.get());
-
-        if (newWidth == from->biWidth && newHeight == from->biHeight && blur == 1.0) {
-            sameSize = true;
-        } else {
-            RescalePlan plan;
-            if (!PlanRescale(from->biWidth, from->biHeight, bits, newWidth, newHeight, filterIndex, blur, &plan))
-                return nullptr;
-            GlobalBlock workspaceBlock(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, plan.workspaceBytes));
-            if (!workspaceBlock) return nullptr;
-            LockedGlobal workspaceLock(workspaceBlock.get());
-            if (!workspaceLock.get()) return nullptr;
-            FilterWorkspace workspace = MakeFilterWorkspace(workspaceLock.get(), from->biWidth, from->biHeight,
-                                                            newWidth, newHeight, bits, plan.capacity);
-
-            GlobalBlock intermediate(CreatePackedDib(plan.middleWidth, plan.middleHeight, &palette, bits));
-            if (!intermediate) return nullptr;
-            LockedGlobal intermediateLock(intermediate.get());
-            if (!intermediateLock.get()) return nullptr;
-            auto* middle = static_cast<BITMAPINFOHEADER*>(intermediateLock.get());
-
-            RunPasses(plan, RowsOfBlock(from), RowsOfBlock(middle), RowsOfBlock(to), workspace);
-        }
+        LockedDib dib(source);
+        if (!dib) return nullptr;
+        const BITMAPINFOHEADER* header = dib.header();
+        if (!IsFilteredSource(header, blur)) return nullptr;
+        if (newWidth != header->biWidth || newHeight != header->biHeight || blur != 1.0)
+            return RescalePixels(header, DibPixelBits(header), newWidth, newHeight, filterIndex, blur, nullptr);
+        // Nothing changes: the destination is made first, as for any size,
+        // and then given way to a byte-for-byte copy of the whole block,
+        // whatever the filter.
+        if (!GlobalBlock(ResultBlockFor(header, newWidth, newHeight))) return nullptr;
     }
-    if (sameSize) {
-        // Nothing changes: a byte-for-byte copy, whatever the filter.
-        destination.reset();
-        return DuplicateGlobalBlock(source);
-    }
-    return destination.release();
+    return DuplicateGlobalBlock(source);
 }
 
 HGLOBAL RescalePixels(const BITMAPINFOHEADER* header, const void* pixels, int32_t newWidth, int32_t newHeight,
@@ -243,53 +241,33 @@ HGLOBAL RescalePixels(const BITMAPINFOHEADER* header, const void* pixels, int32_
         return CopyOfPicture(header, pixels);
     // Sizes that cannot be rescaled are refused before anything is allocated.
     RescalePlan plan;
-    if (!PlanRescale(header->biWidth, header->biHeight, header->biBitCount, newWidth, newHeight,
-                     std::min(std::max(filterIndex, 0), ResizeFilterCount - 1), blur, &plan))
-        return nullptr;
+    if (!PlanRescale(header, newWidth, newHeight, filterIndex, blur, &plan)) return nullptr;
     GlobalBlock destination(ResultBlockFor(header, newWidth, newHeight));
     if (!destination) return nullptr;
-    if (!RescalePixelsInto(header, pixels, destination.get(), filterIndex, blur, memory)) return nullptr;
+    LockedGlobal destinationLock(destination.get());
+    auto* to = static_cast<BITMAPINFOHEADER*>(destinationLock.get());
+    if (!to || !RunPlan(plan, pixels, to, memory)) return nullptr;
+    destinationLock.reset();
     return destination.release();
 }
 
 int RescalePixelsInto(const BITMAPINFOHEADER* header, const void* pixels, HGLOBAL destination,
                       int32_t filterIndex, double blur, RescaleMemory* memory)
 {
-    filterIndex = std::min(std::max(filterIndex, 0), ResizeFilterCount - 1);
     if (!header || !pixels || !destination || !IsFilteredSource(header, blur)) return 0;
     LockedGlobal destinationLock(destination);
     auto* to = static_cast<BITMAPINFOHEADER*>(destinationLock.get());
-    if (!to || to->biBitCount != header->biBitCount) return 0;
-    const uint32_t bits = header->biBitCount;
-    const int32_t sourceWidth = header->biWidth;
-    const int32_t sourceHeight = header->biHeight;
-    const int32_t newWidth = to->biWidth;
-    const int32_t newHeight = to->biHeight;
-    if (newWidth < 0 || newHeight < 0) return 0;
-    if (newWidth == sourceWidth && newHeight == sourceHeight && blur == 1.0) {
+    if (!to || to->biBitCount != header->biBitCount || to->biWidth < 0 || to->biHeight < 0) return 0;
+    if (to->biWidth == header->biWidth && to->biHeight == header->biHeight && blur == 1.0) {
         // Nothing changes: the rows as they are.
-        std::memcpy(DibPixelBits(to), pixels, static_cast<size_t>(DibImageBytes(newWidth, newHeight, bits)));
+        std::memcpy(DibPixelBits(to), pixels,
+                    static_cast<size_t>(DibImageBytes(to->biWidth, to->biHeight, to->biBitCount)));
         return 1;
     }
-
     RescalePlan plan;
-    if (!PlanRescale(sourceWidth, sourceHeight, bits, newWidth, newHeight, filterIndex, blur, &plan)) return 0;
-    if (!DibRowsFit(plan.middleWidth, plan.middleHeight, bits)) return 0;
-    const size_t middleStride = static_cast<size_t>(DibStride(plan.middleWidth, bits));
-    const uint64_t middleBytes = DibImageBytes(plan.middleWidth, plan.middleHeight, bits);
-    const uint64_t workspaceBytes = (uint64_t(plan.workspaceBytes) + WorkingAlignment - 1) & ~uint64_t(WorkingAlignment - 1);
-    if (workspaceBytes + middleBytes > SIZE_MAX - WorkingAlignment) return 0;
-
-    WorkingMemory working(static_cast<size_t>(workspaceBytes + middleBytes), memory);
-    if (!working.get()) return 0;
-    FilterWorkspace workspace = MakeFilterWorkspace(working.get(), sourceWidth, sourceHeight, newWidth,
-                                                    newHeight, bits, plan.capacity);
-    const PictureRows from = {static_cast<uint8_t*>(const_cast<void*>(pixels)),
-                              static_cast<size_t>(DibStride(sourceWidth, bits)), sourceWidth, sourceHeight, bits};
-    const PictureRows middle = {working.get() + workspaceBytes, middleStride, plan.middleWidth, plan.middleHeight,
-                                bits};
-    RunPasses(plan, from, middle, RowsOfBlock(to), workspace);
-    return 1;
+    return PlanRescale(header, to->biWidth, to->biHeight, filterIndex, blur, &plan) && RunPlan(plan, pixels, to, memory)
+               ? 1
+               : 0;
 }
 
 HGLOBAL RescaleDibPercent(HGLOBAL source, int32_t horizontalPercent, int32_t verticalPercent, int32_t filterIndex)

@@ -9,7 +9,9 @@
 #include <cstdint>
 
 // A new block of newWidth x newHeight with the source's depth and colour
-// table, or null. The source keeps its contents and its lock count.
+// table, or null. The source keeps its contents and its lock count. The only
+// global block it allocates is the result (working memory is heap memory of
+// the call).
 HGLOBAL RescaleDib(HGLOBAL source, int32_t newWidth, int32_t newHeight, int32_t filterIndex,
                    double blur);
 

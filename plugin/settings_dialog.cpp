@@ -177,12 +177,13 @@ void PaintPreview(const DRAWITEMSTRUCT* item, DialogSession* session)
     RECT area = item->rcItem;
     FrameRect(item->hDC, &area, GetSysColorBrush(COLOR_BTNSHADOW));
     InflateRect(&area, -1, -1);
-    LeaderCounter* counter = PreviewCounter();
-    int32_t more = 0;  // the preview ignores the end of the countdown and goes round again
-    const FrameFormat format = HostWantsPaletteImages() ? FrameFormat::GreyPalette : FrameFormat::TrueColour;
-    GlobalBlock frame(RenderLeaderFrame(session ? session->frames() : nullptr, &area, &counter->number,
-                                        &counter->angle, LeaderSweepStep, kPreviewResetNumber, format, &more));
-    if (frame) BlitPackedDib(item->hDC, area.left, area.top, frame.get());
+    FrameRequest request;
+    request.rect = area;
+    request.resetNumber = kPreviewResetNumber;
+    request.format = HostWantsPaletteImages() ? FrameFormat::GreyPalette : FrameFormat::TrueColour;
+    // The preview ignores the end of the countdown and goes round again.
+    const LeaderFrame frame = RenderLeaderFrame(session ? session->frames() : nullptr, request, *PreviewCounter());
+    if (frame.block) BlitPackedDib(item->hDC, area.left, area.top, frame.block.get());
 }
 
 void RunOkBuild(HWND dialog, DialogSession* session, HostCallback callback)
@@ -253,7 +254,7 @@ INT_PTR DispatchDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM l
     case WM_SETTINGCHANGE:
     case WM_FONTCHANGE:
         // Text may be drawn otherwise from now on: what was learnt from it goes.
-        if (DialogSession* session = SessionOf(dialog)) session->frames()->forgetNumbers();
+        if (DialogSession* session = SessionOf(dialog)) ForgetWhatFramesLearntFromText(*session->frames());
         return FALSE;
     case WM_DESTROY:
         KillTimer(dialog, kPreviewTimer);

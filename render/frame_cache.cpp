@@ -26,15 +26,6 @@ void FrameCache::release()
     rescale_.release();
 }
 
-void FrameCache::forgetNumbers()
-{
-    for (auto& kept : recentFirst_) {
-        if (!kept) continue;
-        kept->layers.forgetNumbers();
-        kept->surface.laid = {};  // it holds a number laid from the pictures dropped
-    }
-}
-
 size_t FrameCache::keptBytes() const
 {
     size_t bytes = rescale_.keptBytes();

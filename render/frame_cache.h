@@ -48,11 +48,16 @@ public:
     // Drops every size and the rescaler's memory.
     void release();
 
-    // Drops what every size learnt from drawn text (the number's boxes,
-    // pictures and verdicts): the system's text settings or fonts changed.
-    void forgetNumbers();
+    // Calls visit(KeptFrameSize&) for each size kept.
+    template <typename Visit>
+    void forEachSize(Visit visit)
+    {
+        for (auto& kept : recentFirst_)
+            if (kept) visit(*kept);
+    }
 
-    // Heap and mapped bytes held over all sizes.
+    // Heap and mapped bytes held over all sizes (for the tests and the
+    // benchmark, which hold what is kept to its bounds).
     size_t keptBytes() const;
 
 private:

@@ -16,6 +16,10 @@ namespace {
 constexpr uint8_t FirstFill = 0x00;
 constexpr uint8_t SecondFill = 0xFF;
 
+// A backdrop is a handful of runs per row (background, sector, background);
+// anything much busier is not kept.
+constexpr size_t MaxBackdropRunsPerRow = 8;
+
 size_t SurfaceBytes(int32_t width, int32_t height)
 {
     return static_cast<size_t>(height) * static_cast<size_t>(DibStride(width, 24));
@@ -49,6 +53,11 @@ bool DrawLayerOn(int32_t width, int32_t height, uint8_t fill, Paint paint, Use u
 bool SideCanBeLearnt(int32_t width, int32_t height)
 {
     return width > 0 && height > 0 && width <= MaxLearntSide && height <= MaxLearntSide;
+}
+
+bool BackdropRunsOf(const uint8_t* pixels, int32_t width, int32_t height, ByteRuns* runs)
+{
+    return RunsOfBytes(pixels, SurfaceBytes(width, height), MaxBackdropRunsPerRow * static_cast<size_t>(height), runs);
 }
 
 bool FindLeaderOverlay(int32_t width, int32_t height, ByteRuns* runs)
@@ -99,8 +108,10 @@ bool FindNumberBox(int32_t width, int32_t height, int32_t number, RECT* box)
     return true;
 }
 
-bool DrawNumberOver(int32_t width, int32_t height, int32_t number, const RECT& box, std::vector<uint8_t>* rows)
+bool DrawNumberOver(int32_t width, int32_t height, int32_t number, const RECT& box, std::vector<uint8_t>* rows,
+                    bool* fontMade)
 {
+    *fontMade = false;
     const BITMAPINFOHEADER header = Rgb24Header(box.right - box.left, box.bottom - box.top);
     if (rows->size() != header.biSizeImage) return false;
     DibCanvas picture(header);
@@ -112,8 +123,8 @@ bool DrawNumberOver(int32_t width, int32_t height, int32_t number, const RECT& b
     // zero, so a shifted rectangle could centre it a pixel off).
     SetViewportOrgEx(picture.dc(), -box.left, -box.top, nullptr);
     const RECT surface = {0, 0, width, height};
-    const bool fontMade = PaintLeaderNumber(picture.dc(), &surface, number);
+    *fontMade = PaintLeaderNumber(picture.dc(), &surface, number);
     GdiFlush();
     std::memcpy(rows->data(), picture.bits(), rows->size());
-    return fontMade;
+    return true;
 }

@@ -16,6 +16,11 @@
 constexpr int32_t MaxLearntSide = 0x4000;
 bool SideCanBeLearnt(int32_t width, int32_t height);
 
+// The runs of a backdrop painted (and flushed) on a width x height 24-bit
+// surface's pixel memory; false (runs empty) when they are too many to be a
+// backdrop worth keeping. Throws std::bad_alloc when memory runs out.
+bool BackdropRunsOf(const uint8_t* pixels, int32_t width, int32_t height, ByteRuns* runs);
+
 // Finds the rings' and crosshair's bytes for a width x height 24-bit surface
 // with a frame rectangle covering it, by drawing them with PaintLeaderOverlay
 // on two surfaces of different uniform bytes: exactly the bytes equal in both
@@ -33,6 +38,7 @@ bool FindNumberBox(int32_t width, int32_t height, int32_t number, RECT* box);
 // Draws the number with PaintLeaderNumber, at the coordinates of a width x
 // height surface, in a picture of its box: `rows` holds the picture's rows
 // (bottom-up, 24-bit) beneath the number on entry and with it on return.
-// False when the picture or the font cannot be made (rows are then as GDI
-// left them, and not to be kept).
-bool DrawNumberOver(int32_t width, int32_t height, int32_t number, const RECT& box, std::vector<uint8_t>* rows);
+// False when the picture cannot be made (rows unchanged); *fontMade says
+// whether the number's font was (without it, the rows are not GDI's number).
+bool DrawNumberOver(int32_t width, int32_t height, int32_t number, const RECT& box, std::vector<uint8_t>* rows,
+                    bool* fontMade);

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "render/leader_painter.h"
+
 // Background and sweep sector: opaque, covering the whole rectangle. Returns
 // false when a brush could not be made.
 bool PaintLeaderBackdrop(HDC dc, const RECT* rect, int32_t angle);
@@ -26,6 +28,10 @@ bool PaintLeaderOverlay(HDC dc, const RECT* rect);
 // undrawn or drawn with whatever the device context held.
 bool LeaderObjectsCanBeMade(const RECT* rect, int32_t angle);
 
-// Moves the counter on by one frame; returns 0 after the countdown's last
-// frame (the counter is then back at (resetNumber, 360)), otherwise 1.
-int StepLeaderCounter(int32_t* number, int32_t* angle, int32_t step, int32_t resetNumber);
+// The three layers in the painter's order: the frame PaintLeaderFrame paints,
+// without the step. False when any object could not be made.
+bool PaintLeaderLayers(HDC dc, const RECT* rect, int32_t number, int32_t angle);
+
+// Moves the counter on by one frame; false after the countdown's last frame
+// (the counter is then back at (resetNumber, 360)).
+bool StepLeaderCounter(LeaderCounter& counter, int32_t step, int32_t resetNumber);

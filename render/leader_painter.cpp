@@ -159,23 +159,33 @@ bool LeaderObjectsCanBeMade(const RECT* rect, int32_t angle)
     return background && sweep && font && ring && crosshair;
 }
 
-int StepLeaderCounter(int32_t* number, int32_t* angle, int32_t step, int32_t resetNumber)
+bool StepLeaderCounter(LeaderCounter& counter, int32_t step, int32_t resetNumber)
 {
     // Wrapping arithmetic: out-of-range values step without undefined behaviour.
-    *angle = static_cast<int32_t>(static_cast<uint32_t>(*angle) - static_cast<uint32_t>(step));
-    if (*angle > 0) return 1;
-    *angle = 360;
-    *number = static_cast<int32_t>(static_cast<uint32_t>(*number) - 1u);
-    if (*number >= 0) return 1;
-    *number = resetNumber;
-    return 0;
+    counter.angle = static_cast<int32_t>(static_cast<uint32_t>(counter.angle) - static_cast<uint32_t>(step));
+    if (counter.angle > 0) return true;
+    counter.angle = 360;
+    counter.number = static_cast<int32_t>(static_cast<uint32_t>(counter.number) - 1u);
+    if (counter.number >= 0) return true;
+    counter.number = resetNumber;
+    return false;
+}
+
+bool PaintLeaderLayers(HDC dc, const RECT* rect, int32_t number, int32_t angle)
+{
+    const bool backdrop = PaintLeaderBackdrop(dc, rect, angle);
+    const bool text = PaintLeaderNumber(dc, rect, number);
+    const bool overlay = PaintLeaderOverlay(dc, rect);
+    return backdrop && text && overlay;
 }
 
 int PaintLeaderFrame(HDC dc, const RECT* rect, int32_t* number, int32_t* angle, int32_t step,
                      int32_t resetNumber)
 {
-    PaintLeaderBackdrop(dc, rect, *angle);
-    PaintLeaderNumber(dc, rect, *number);
-    PaintLeaderOverlay(dc, rect);
-    return StepLeaderCounter(number, angle, step, resetNumber);
+    PaintLeaderLayers(dc, rect, *number, *angle);
+    LeaderCounter counter = {*number, *angle};
+    const bool more = StepLeaderCounter(counter, step, resetNumber);
+    *number = counter.number;
+    *angle = counter.angle;
+    return more ? 1 : 0;
 }

@@ -3,60 +3,82 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "image/packed_dib.h"
 #include "render/layer_learning.h"
 #include "render/leader_layers.h"
 #include "win/dib_canvas.h"
 
-const uint8_t* NumberPictures::over(int32_t width, int32_t height, int32_t number, const RECT& box, uint8_t grey)
+const NumberPicture* NumberPictures::over(int32_t number, uint8_t grey) const
 {
-    if (number != number_) {
-        greys_.clear();
-        number_ = number;
-    }
-    for (const OverGrey& kept : greys_)
-        if (kept.grey == grey) return kept.rows.data();
-    if (greys_.size() >= MaxGreys) return nullptr;
-    try {
-        OverGrey learnt = {grey, {}};
-        learnt.rows.assign(Rgb24Header(box.right - box.left, box.bottom - box.top).biSizeImage, grey);
-        if (!DrawNumberOver(width, height, number, box, &learnt.rows)) return nullptr;
-        greys_.reserve(MaxGreys);
-        greys_.push_back(std::move(learnt));
-        return greys_.back().rows.data();
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
+    if (number != number_) return nullptr;
+    for (const NumberPicture& picture : pictures_)
+        if (picture.grey == grey) return &picture;
+    return nullptr;
 }
 
-bool NumberPictures::lay(uint8_t* pixels, int32_t width, int32_t height, const ByteRuns& beneath, int32_t number,
-                         const RECT& box)
+bool NumberPictures::add(int32_t number, NumberPicture picture)
+{
+    if (number != number_) {
+        pictures_.clear();
+        number_ = number;
+    }
+    if (pictures_.size() >= MaxGreys) return false;
+    pictures_.reserve(MaxGreys);
+    pictures_.push_back(std::move(picture));
+    return true;
+}
+
+void NumberPictures::forget()
+{
+    pictures_.clear();
+    pictures_.shrink_to_fit();
+    number_ = 0;
+}
+
+size_t NumberPictures::keptBytes() const
+{
+    size_t bytes = pictures_.capacity() * sizeof(NumberPicture);
+    for (const NumberPicture& picture : pictures_) bytes += picture.rows.capacity();
+    return bytes;
+}
+
+bool DrawNumberPicture(int32_t width, int32_t height, int32_t number, const RECT& box, uint8_t grey,
+                       NumberPicture* picture)
+{
+    picture->grey = grey;
+    picture->rows.assign(Rgb24Header(box.right - box.left, box.bottom - box.top).biSizeImage, grey);
+    picture->fontMade = false;
+    return DrawNumberOver(width, height, number, box, &picture->rows, &picture->fontMade);
+}
+
+bool LayNumber(uint8_t* pixels, int32_t width, int32_t height, const ByteRuns& beneath, int32_t number,
+               const RECT& box, const NumberPictures& kept, NumberPictures& drawn)
 {
     const size_t boxStride = static_cast<size_t>(DibStride(box.right - box.left, 24));
     return ForEachRunInBox(beneath, width, height, box, [&](size_t start, size_t end, uint8_t grey, size_t at) {
         // A run that starts or ends inside a pixel: that pixel is not one grey.
         const size_t inRow = at % boxStride;
         if (inRow % 3 != 0 || (inRow + (end - start)) % 3 != 0) return false;
-        const uint8_t* picture = over(width, height, number, box, grey);
-        if (!picture) return false;
-        std::memcpy(pixels + start, picture + at, end - start);
+        const NumberPicture* picture = kept.over(number, grey);
+        if (!picture) picture = drawn.over(number, grey);
+        if (!picture) {
+            // Drawn now; one drawn without its font is handed on all the
+            // same (the learner leaves it), but nothing is laid from it.
+            try {
+                NumberPicture made;
+                if (!DrawNumberPicture(width, height, number, box, grey, &made)) return false;
+                const bool fontMade = made.fontMade;
+                if (!drawn.add(number, std::move(made)) || !fontMade) return false;
+            } catch (const std::bad_alloc&) {
+                return false;
+            }
+            picture = drawn.over(number, grey);
+        }
+        std::memcpy(pixels + start, picture->rows.data() + at, end - start);
         return true;
     });
-}
-
-void NumberPictures::forget()
-{
-    greys_.clear();
-    greys_.shrink_to_fit();
-    number_ = 0;
-}
-
-size_t NumberPictures::keptBytes() const
-{
-    size_t bytes = greys_.capacity() * sizeof(OverGrey);
-    for (const OverGrey& picture : greys_) bytes += picture.rows.capacity();
-    return bytes;
 }
 
 int GreysInBox(const ByteRuns& backdrop, int32_t width, int32_t height, const RECT& box)

@@ -96,11 +96,13 @@ size_t FrameBytes(const BITMAPINFOHEADER* h)
 void ExpectPipelineFrame(const HostCall& call, const HostContext& context, int k, int startNumber, int width,
                          int height)
 {
-    const RECT rect = {0, 0, width, height};
-    int32_t number = startNumber - k / 60, angle = 360 - 6 * (k % 60), more = 0;
-    const FrameFormat format =
+    FrameRequest request;
+    request.rect = {0, 0, width, height};
+    request.resetNumber = startNumber;
+    request.format =
         (context.outputFlags & HostOutputPaletteImages) ? FrameFormat::GreyPalette : FrameFormat::TrueColour;
-    HGLOBAL expected = RenderLeaderFrame(nullptr, &rect, &number, &angle, 6, startNumber, format, &more);
+    LeaderCounter counter = {startNumber - k / 60, 360 - 6 * (k % 60)};
+    HGLOBAL expected = RenderLeaderFrame(nullptr, request, counter).block.release();
     ASSERT_NE(expected, nullptr) << "frame " << k;
     {
         LockedDib view(expected);

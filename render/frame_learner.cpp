@@ -1,0 +1,51 @@
+// What is kept, and when it may be: every guard of the kept route's learning
+// is in this file.
+#include "render/frame_learner.h"
+
+#include <new>
+#include <utility>
+
+#include "render/frame_cache.h"
+
+void LearnFromFrame(KeptFrameSize* kept, const FrameState& state, FrameFindings&& found)
+{
+    if (!kept) return;
+    KeptLayers& layers = kept->layers;
+    KeptSurface& surface = kept->surface;
+
+    // Boxes, pictures and verdicts learnt under other text settings do not
+    // hold now, nor does a number laid from those pictures.
+    if (layers.numbersLearntUnder() != state.smoothing) {
+        layers.forgetNumbers(state.smoothing);
+        surface.laid = {};
+    }
+
+    // The surface holds a laid frame only when this one was laid whole.
+    surface.laid = found.laidWhole ? KeptSurface::LaidFrame{true, state.angle, state.number} : KeptSurface::LaidFrame{};
+
+    try {
+        // A picture is GDI's number only when drawn with the number's font.
+        for (NumberPicture& picture : found.pictures.take())
+            if (picture.fontMade) layers.keepPicture(state.number, std::move(picture));
+    } catch (const std::bad_alloc&) {
+        // Room for the pictures could not be had: they are drawn again when needed.
+    }
+
+    // A verdict only from a check whose objects were all made.
+    if (found.check != FrameFindings::Check::NotMade)
+        layers.keepLaying(state.number, found.overOneGrey, found.check == FrameFindings::Check::GivesGdisFrame);
+
+    // Nothing else from a frame in which an object could not be made.
+    if (!found.allObjectsMade) return;
+    if (found.backdrop) layers.keepBackdrop(state.angle, std::move(*found.backdrop));
+    if (found.overlay) layers.keepOverlay(std::move(*found.overlay));
+    if (found.box) layers.keepNumberBox(state.number, *found.box);
+}
+
+void ForgetWhatTextTaught(FrameCache& cache)
+{
+    cache.forEachSize([](KeptFrameSize& kept) {
+        kept.layers.forgetNumbers();
+        kept.surface.laid = {};  // it holds a number laid from the pictures dropped
+    });
+}

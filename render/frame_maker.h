@@ -1,0 +1,56 @@
+// Carrying a frame's plan out: the one place where a frame is drawn, laid or
+// checked. The maker writes pixels (of the kept surface, or of a surface made
+// for the frame) and reports what it found; it changes nothing that is kept
+// (frame_learner.h does, from what is reported here).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+
+#include "render/byte_runs.h"
+#include "render/frame_plan.h"
+#include "render/number_pictures.h"
+#include "win/kernel_owners.h"
+
+class KeptSurface;
+
+// What a frame found that may be kept; the learner decides what is.
+struct FrameFindings {
+    // Every brush, pen and font the frame drew with was made, so that what
+    // it shows is GDI's frame.
+    bool allObjectsMade = false;
+    // DrawAndLearn: the pieces it was asked to find, where they could be had.
+    std::optional<ByteRuns> backdrop;  // of the frame's angle, as painted
+    std::optional<ByteRuns> overlay;
+    std::optional<RECT> box;           // of the frame's number
+    // Pictures drawn for a laying (each says whether its font was made).
+    NumberPictures pictures;
+    // LayAndCheck: what comparing the laying with GDI's drawing found.
+    enum class Check { NotMade, GivesGdisFrame, DiffersFromGdi };
+    Check check = Check::NotMade;
+    bool overOneGrey = false;
+    // The surface holds the frame laid whole from kept pixels (and nothing
+    // else: a frame cut short, drawn with GDI or checked and found to differ
+    // leaves the surface holding something else).
+    bool laidWhole = false;
+};
+
+struct FrameOutcome {
+    // False when the frame's DC or section could not be had: nothing was
+    // painted, and the counter is not to move.
+    bool made = false;
+    // Lay or LayAndCheck: a picture, a grey or the check's objects could not
+    // be had; the surface is partly written, and the frame is to be made by
+    // PlanAfterFailedLaying's plan.
+    bool layingFailed = false;
+    FrameFindings found;
+    // FreshSurface: the painted 4x picture, the caller's to rescale.
+    GlobalBlock painted;
+};
+
+// Makes the frame (state.number, state.angle) by `plan`: on `surface`, which
+// is shaped for the state's size, or, for FreshSurface (surface null), on a
+// surface made for it. Never throws.
+FrameOutcome MakeFrame(const FramePlan& plan, KeptSurface* surface, const FrameState& state);
