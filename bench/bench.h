@@ -70,7 +70,8 @@ inline void ReportLoad()
 }
 
 // The literal reading's countdown from 9 at 256 x 256, grey, in ms: timed
-// once per run, the first time it is asked for (it takes most of a minute).
+// once per run, the first time it is asked for (it takes more than a
+// minute); 0 when the environment sets TOVANREL_BENCH_NO_LITERAL.
 double LiteralCountdownMs();
 
 // The first line of a run: the processor, and whether its code was emulated

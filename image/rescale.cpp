@@ -11,6 +11,7 @@
 
 #include "image/filter_passes.h"
 #include "image/packed_dib.h"
+#include "image/rescale_plan.h"
 
 namespace {
 
@@ -19,16 +20,14 @@ constexpr size_t WorkingAlignment = 64;  // a cache line; more than any vector n
 
 bool IsFilteredDepth(uint32_t bits) { return bits == 8 || bits == 24 || bits == 32; }
 
-// Only 8-, 24- and 32-bit bottom-up pictures with pixels, whose rows can be
-// addressed, are filtered; a blur that is not a number would make every
-// window meaningless.
+}  // namespace
+
 bool IsFilteredSource(const BITMAPINFOHEADER* header, double blur)
 {
     return IsFilteredDepth(header->biBitCount) && header->biWidth > 0 && header->biHeight > 0 &&
            DibRowsFit(header->biWidth, header->biHeight, header->biBitCount) && std::isfinite(blur);
 }
 
-// The rows of a locked block.
 PictureRows RowsOfBlock(const BITMAPINFOHEADER* header)
 {
     return {const_cast<uint8_t*>(DibPixelBits(header)),
@@ -36,20 +35,7 @@ PictureRows RowsOfBlock(const BITMAPINFOHEADER* header)
             header->biWidth, header->biHeight, header->biBitCount};
 }
 
-// Everything a rescale decides from the sizes, before anything is allocated.
-struct RescalePlan {
-    int32_t sourceWidth, sourceHeight, newWidth, newHeight;
-    uint32_t bits;
-    PassScale horizontal, vertical;
-    const ResizeFilter* filter;
-    uint32_t capacity;       // contributors per window at most
-    bool horizontalFirst;
-    int32_t middleWidth, middleHeight;
-    size_t workspaceBytes;
-};
 
-// Filter indices outside the table are clamped to it: above 15 is 15, below
-// 0 is 0 (which lets the rescaler choose).
 bool PlanRescale(const BITMAPINFOHEADER* source, int32_t newWidth, int32_t newHeight, int32_t filterIndex,
                  double blur, RescalePlan* plan)
 {
@@ -97,6 +83,8 @@ bool PlanRescale(const BITMAPINFOHEADER* source, int32_t newWidth, int32_t newHe
     return true;
 }
 
+namespace {
+
 void RunPasses(const RescalePlan& plan, const PictureRows& from, const PictureRows& middle, const PictureRows& to,
                FilterWorkspace& workspace)
 {
@@ -141,32 +129,6 @@ private:
     void* memory_ = nullptr;
 };
 
-// Runs a plan from the source's rows into a locked destination of the
-// plan's size and depth, with working memory from `kept` when given (see
-// WorkingMemory). False when the working memory cannot be had.
-bool RunPlan(const RescalePlan& plan, const void* pixels, BITMAPINFOHEADER* to, RescaleMemory* kept)
-{
-    const uint32_t bits = plan.bits;
-    if (!DibRowsFit(plan.middleWidth, plan.middleHeight, bits)) return false;
-    const size_t middleStride = static_cast<size_t>(DibStride(plan.middleWidth, bits));
-    const uint64_t middleBytes = DibImageBytes(plan.middleWidth, plan.middleHeight, bits);
-    const uint64_t workspaceBytes =
-        (uint64_t(plan.workspaceBytes) + WorkingAlignment - 1) & ~uint64_t(WorkingAlignment - 1);
-    if (workspaceBytes + middleBytes > SIZE_MAX - WorkingAlignment) return false;
-
-    WorkingMemory working(static_cast<size_t>(workspaceBytes + middleBytes), kept);
-    if (!working.get()) return false;
-    FilterWorkspace workspace = MakeFilterWorkspace(working.get(), plan.sourceWidth, plan.sourceHeight,
-                                                    plan.newWidth, plan.newHeight, bits, plan.capacity);
-    const PictureRows from = {static_cast<uint8_t*>(const_cast<void*>(pixels)),
-                              static_cast<size_t>(DibStride(plan.sourceWidth, bits)), plan.sourceWidth,
-                              plan.sourceHeight, bits};
-    const PictureRows middle = {working.get() + workspaceBytes, middleStride, plan.middleWidth, plan.middleHeight,
-                                bits};
-    RunPasses(plan, from, middle, RowsOfBlock(to), workspace);
-    return true;
-}
-
 // A block holding the picture's header, colour table and rows as they are:
 // what RescaleDib's byte copy of such a block holds.
 HGLOBAL CopyOfPicture(const BITMAPINFOHEADER* header, const void* pixels)
@@ -194,6 +156,30 @@ HGLOBAL ResultBlockFor(const BITMAPINFOHEADER* header, int32_t newWidth, int32_t
 }
 
 }  // namespace
+
+bool RunPlan(const RescalePlan& plan, const void* pixels, BITMAPINFOHEADER* to, RescaleMemory* kept,
+             const PictureRows* middle)
+{
+    const uint32_t bits = plan.bits;
+    if (!DibRowsFit(plan.middleWidth, plan.middleHeight, bits)) return false;
+    const size_t middleStride = static_cast<size_t>(DibStride(plan.middleWidth, bits));
+    const uint64_t middleBytes = middle ? 0 : DibImageBytes(plan.middleWidth, plan.middleHeight, bits);
+    const uint64_t workspaceBytes =
+        (uint64_t(plan.workspaceBytes) + WorkingAlignment - 1) & ~uint64_t(WorkingAlignment - 1);
+    if (workspaceBytes + middleBytes > SIZE_MAX - WorkingAlignment) return false;
+
+    WorkingMemory working(static_cast<size_t>(workspaceBytes + middleBytes), kept);
+    if (!working.get()) return false;
+    FilterWorkspace workspace = MakeFilterWorkspace(working.get(), plan.sourceWidth, plan.sourceHeight,
+                                                    plan.newWidth, plan.newHeight, bits, plan.capacity);
+    const PictureRows from = {static_cast<uint8_t*>(const_cast<void*>(pixels)),
+                              static_cast<size_t>(DibStride(plan.sourceWidth, bits)), plan.sourceWidth,
+                              plan.sourceHeight, bits};
+    const PictureRows ownMiddle = {working.get() + workspaceBytes, middleStride, plan.middleWidth,
+                                   plan.middleHeight, bits};
+    RunPasses(plan, from, middle ? *middle : ownMiddle, RowsOfBlock(to), workspace);
+    return true;
+}
 
 void* RescaleMemory::reserve(size_t bytes)
 {

@@ -17,6 +17,48 @@ void StampRuns(uint8_t* pixels, const ByteRuns& runs)
     for (const ByteRun& run : runs) std::memset(pixels + run.offset, run.value, run.length);
 }
 
+void MarkRunsChanged(ChangedPixels& changed, const ByteRuns& runs, int32_t width, int32_t height)
+{
+    if (changed.all()) return;
+    const size_t stride = static_cast<size_t>(DibStride(width, 24));
+    const size_t rowBytes = static_cast<size_t>(width) * 3;
+    for (const ByteRun& run : runs) {
+        // A run may go on over several rows (and their padding).
+        size_t at = run.offset, left = run.length;
+        while (left > 0) {
+            const size_t row = at / stride, inRow = at % stride;
+            const size_t take = std::min(left, stride - inRow);
+            if (inRow < rowBytes) {
+                const size_t end = std::min(inRow + take, rowBytes);
+                changed.mark(height - 1 - static_cast<int32_t>(row), static_cast<int32_t>(inRow / 3),
+                             static_cast<int32_t>((end + 2) / 3));
+            }
+            at += take;
+            left -= take;
+        }
+    }
+}
+
+void MarkBoxChanged(ChangedPixels& changed, const RECT& box)
+{
+    for (LONG y = box.top; y < box.bottom; ++y) changed.mark(y, box.left, box.right);
+}
+
+void StampRunsWithin(uint8_t* pixels, const ByteRuns& runs, const ByteRuns& within)
+{
+    // Both in order: walk them side by side.
+    auto other = within.begin();
+    for (const ByteRun& run : runs) {
+        const size_t runEnd = size_t(run.offset) + run.length;
+        while (other != within.end() && size_t(other->offset) + other->length <= run.offset) ++other;
+        for (auto part = other; part != within.end() && part->offset < runEnd; ++part) {
+            const size_t start = std::max<size_t>(run.offset, part->offset);
+            const size_t end = std::min(runEnd, size_t(part->offset) + part->length);
+            std::memset(pixels + start, run.value, end - start);
+        }
+    }
+}
+
 size_t EndOfRun(const uint8_t* pixels, size_t from, size_t bytes)
 {
     // Eight bytes at a time: a backdrop's runs are long (a learnt surface is

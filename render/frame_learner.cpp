@@ -14,14 +14,8 @@ void LearnFromFrame(KeptFrameSize* kept, const FrameState& state, FrameFindings&
     KeptSurface& surface = kept->surface;
 
     // Boxes, pictures and verdicts learnt under other text settings do not
-    // hold now, nor does a number laid from those pictures.
-    if (layers.numbersLearntUnder() != state.smoothing) {
-        layers.forgetNumbers(state.smoothing);
-        surface.laid = {};
-    }
-
-    // The surface holds a laid frame only when this one was laid whole.
-    surface.laid = found.laidWhole ? KeptSurface::LaidFrame{true, state.angle, state.number} : KeptSurface::LaidFrame{};
+    // hold now.
+    if (layers.numbersLearntUnder() != state.smoothing) layers.forgetNumbers(state.smoothing);
 
     try {
         // A picture is GDI's number only when drawn with the number's font.
@@ -36,16 +30,25 @@ void LearnFromFrame(KeptFrameSize* kept, const FrameState& state, FrameFindings&
         layers.keepLaying(state.number, found.overOneGrey, found.check == FrameFindings::Check::GivesGdisFrame);
 
     // Nothing else from a frame in which an object could not be made.
-    if (!found.allObjectsMade) return;
-    if (found.backdrop) layers.keepBackdrop(state.angle, std::move(*found.backdrop));
-    if (found.overlay) layers.keepOverlay(std::move(*found.overlay));
-    if (found.box) layers.keepNumberBox(state.number, *found.box);
+    if (found.allObjectsMade) {
+        if (found.backdrop) layers.keepBackdrop(state.angle, std::move(*found.backdrop));
+        if (found.overlay) layers.keepOverlay(std::move(*found.overlay));
+        if (found.box) layers.keepNumberBox(state.number, *found.box);
+    }
+
+    // The surface holds a known frame only when this one was made whole of
+    // layers that are kept.
+    surface.holds = {};
+    if (found.wholeFrame && layers.backdrop(state.angle) && layers.overlay() && layers.numberBox(state.number))
+        surface.holds = {true, state.angle, state.number, found.laidWhole};
 }
 
 void ForgetWhatTextTaught(FrameCache& cache)
 {
     cache.forEachSize([](KeptFrameSize& kept) {
         kept.layers.forgetNumbers();
-        kept.surface.laid = {};  // it holds a number laid from the pictures dropped
+        // It holds a number drawn as it may not be drawn now: reduced again whole.
+        kept.surface.holds = {};
+        kept.surface.reduction.forget();
     });
 }

@@ -29,6 +29,27 @@ void ZeroLikeAFreshSurface(uint8_t* pixels, const FrameState& state)
 // only when it could.
 bool FrameCanHaveItsDcAndSection() { return static_cast<bool>(DibCanvas(Rgb24Header(1, 1))); }
 
+// Marks what a frame of backdrop `backdrop` with its number in `box` can
+// change on a surface holding the plan's held frame: where the two backdrops
+// differ, and both numbers' boxes (the overlay is the same in both). The
+// whole surface when either is not known.
+void MarkFrameChange(KeptSurface& surface, const FramePlan& plan, const ByteRuns* backdrop, const RECT* box,
+                     const FrameState& state)
+{
+    if (!plan.heldBackdrop || !plan.heldBox || !backdrop || !box) {
+        surface.changed.markAll();
+        return;
+    }
+    try {
+        MarkRunsChanged(surface.changed, BackdropDifference(*plan.heldBackdrop, *backdrop), state.width, state.height);
+    } catch (const std::bad_alloc&) {
+        surface.changed.markAll();
+        return;
+    }
+    MarkBoxChanged(surface.changed, *plan.heldBox);
+    MarkBoxChanged(surface.changed, *box);
+}
+
 FrameOutcome PaintOnFreshSurface(const FrameState& state)
 {
     FrameOutcome outcome;
@@ -45,6 +66,7 @@ FrameOutcome PaintWhole(KeptSurface& surface, const FrameState& state)
     FrameOutcome outcome;
     RenderTarget target = CreateRenderTargetOn(surface);
     if (!target) return outcome;
+    surface.changed.markAll();
     ZeroLikeAFreshSurface(target.pixels(), state);
     outcome.found.allObjectsMade = PaintLeaderLayers(target.dc(), &target.rect(), state.number, state.angle);
     outcome.made = true;
@@ -97,6 +119,14 @@ FrameOutcome DrawAndLearn(KeptSurface& surface, const FramePlan& plan, const Fra
         // What could not be found for want of memory is simply not found.
     }
     found.allObjectsMade = allMade;
+    // The overlay painted here is the kept one's bytes only once it is kept.
+    found.wholeFrame = allMade && plan.overlay;
+    const ByteRuns* backdrop = plan.backdrop ? plan.backdrop : found.backdrop ? &*found.backdrop : nullptr;
+    const RECT* box = plan.box ? plan.box : found.box ? &*found.box : nullptr;
+    if (found.wholeFrame)
+        MarkFrameChange(surface, plan, backdrop, box, state);
+    else
+        surface.changed.markAll();
     return outcome;
 }
 
@@ -107,9 +137,11 @@ FrameOutcome DrawNumber(KeptSurface& surface, const FramePlan& plan, const Frame
     RenderTarget target = CreateRenderTargetOn(surface);
     if (!target) return outcome;
     outcome.made = true;
+    MarkFrameChange(surface, plan, plan.backdrop, plan.box, state);
     GdiFlush();
     StampRuns(target.pixels(), *plan.backdrop);
     outcome.found.allObjectsMade = PaintLeaderNumber(target.dc(), &target.rect(), state.number);
+    outcome.found.wholeFrame = outcome.found.allObjectsMade;
     GdiFlush();
     StampRuns(target.pixels(), *plan.overlay);
     return outcome;
@@ -136,13 +168,22 @@ FrameOutcome Lay(KeptSurface& surface, const FramePlan& plan, const FrameState& 
         } catch (const std::bad_alloc&) {
         }
     }
+    // Laid over the same number, the frame changes only what it lays.
+    if (laying == &changed)
+        MarkRunsChanged(surface.changed, changed, state.width, state.height);
+    else
+        MarkFrameChange(surface, plan, plan.backdrop, plan.box, state);
     StampRuns(pixels, *laying);
     if (!LayNumber(pixels, state.width, state.height, *laying, state.number, *plan.box, *plan.pictures,
                    found.pictures)) {
         outcome.layingFailed = true;
         return outcome;
     }
-    StampRuns(pixels, *plan.overlay);
+    if (laying == &changed)
+        StampRunsWithin(pixels, *plan.overlay, changed);
+    else
+        StampRuns(pixels, *plan.overlay);
+    found.wholeFrame = true;
     if (plan.way == FrameWay::Lay) {
         found.laidWhole = true;
         return outcome;
@@ -150,8 +191,11 @@ FrameOutcome Lay(KeptSurface& surface, const FramePlan& plan, const FrameState& 
     const LaidFrameCheck check = CheckLaidFrame(pixels, state.width, state.height, state.number, state.angle);
     if (check == LaidFrameCheck::CannotBeMade) {
         outcome.layingFailed = true;
+        found.wholeFrame = false;
         return outcome;
     }
+    // GDI's frame, written over a laying that differs from it.
+    if (check == LaidFrameCheck::Differs) surface.changed.markAll();
     found.check = check == LaidFrameCheck::Same ? FrameFindings::Check::GivesGdisFrame
                                                 : FrameFindings::Check::DiffersFromGdi;
     found.overOneGrey = plan.overOneGrey;

@@ -31,9 +31,11 @@ struct FrameFindings {
     enum class Check { NotMade, GivesGdisFrame, DiffersFromGdi };
     Check check = Check::NotMade;
     bool overOneGrey = false;
-    // The surface holds the frame laid whole from kept pixels (and nothing
-    // else: a frame cut short, drawn with GDI or checked and found to differ
-    // leaves the surface holding something else).
+    // The surface holds the frame whole, its layers as they are kept or were
+    // found: made to its end with every object (KeptSurface::Holds).
+    bool wholeFrame = false;
+    // The same with the number laid from its pictures (not drawn with GDI,
+    // nor replaced by GDI's drawing after a check found a difference).
     bool laidWhole = false;
 };
 
@@ -52,5 +54,6 @@ struct FrameOutcome {
 
 // Makes the frame (state.number, state.angle) by `plan`: on `surface`, which
 // is shaped for the state's size, or, for FreshSurface (surface null), on a
-// surface made for it. Never throws.
+// surface made for it. On a kept surface, every pixel the frame may change
+// is marked in surface->changed before the frame leaves it. Never throws.
 FrameOutcome MakeFrame(const FramePlan& plan, KeptSurface* surface, const FrameState& state);

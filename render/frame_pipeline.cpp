@@ -45,16 +45,23 @@ bool KeptForSize(FrameCache* cache, int32_t width, int32_t height, KeptFrameSize
 }
 
 // The painted surface reduced to the delivered frame: a fresh surface's
-// block by the rescaler as it is, a kept surface's pixels into the frame's
-// block made before painting. Empty when the rescale fails.
+// block by the rescaler as it is; a kept surface's pixels into the frame's
+// block made before painting, from the last frame reduced from them where
+// they did not change. Empty when the rescale fails.
 GlobalBlock Reduce(FrameOutcome& outcome, KeptFrameSize* kept, GlobalBlock frame, FrameCache* cache)
 {
     if (!kept) return GlobalBlock(RescaleDibPercent(outcome.painted.get(), ReducePercent, ReducePercent,
                                                     RescalerChoosesFilter));
-    const KeptSurface& surface = kept->surface;
-    if (!RescalePixelsInto(surface.header(), surface.pixels(), frame.get(), RescalerChoosesFilter, 1.0,
-                           &cache->rescaleMemory()))
-        return {};
+    KeptSurface& surface = kept->surface;
+    {
+        LockedGlobal lock(frame.get());
+        auto* to = static_cast<BITMAPINFOHEADER*>(lock.get());
+        if (!to || !surface.reduction.rescale(surface.header(), surface.pixels(), surface.changed, to,
+                                              &cache->rescaleMemory()))
+            return {};
+    }
+    // What changed is in the frame just reduced.
+    surface.changed.clear();
     return frame;
 }
 

@@ -29,8 +29,14 @@ FramePlan PlanFrame(const KeptFrameSize* kept, const FrameState& state)
         return plan;
     }
     const KeptLayers& layers = kept->layers;
+    const KeptSurface::Holds& holds = kept->surface.holds;
+    if (holds.known) {
+        plan.heldBackdrop = layers.backdrop(holds.angle);
+        plan.heldBox = layers.numberBox(holds.number);
+    }
     // Boxes, pictures and verdicts hold only under the text smoothing they
-    // were learnt with; otherwise they are as good as not kept.
+    // were learnt with; otherwise they are as good as not kept (what the
+    // surface holds is what was drawn, whatever the settings now).
     const bool textHolds = layers.numbersLearntUnder() == state.smoothing;
     plan.backdrop = layers.backdrop(state.angle);
     plan.overlay = layers.overlay();
@@ -60,8 +66,7 @@ FramePlan PlanFrame(const KeptFrameSize* kept, const FrameState& state)
     case KeptLayers::Laying::DiffersFromGdi: plan.way = FrameWay::DrawNumber; return plan;
     }
     plan.pictures = &layers.numberPictures();
-    const KeptSurface::LaidFrame& laid = kept->surface.laid;
-    if (laid.known && laid.number == state.number) plan.laidUnder = layers.backdrop(laid.angle);
+    if (holds.known && holds.numberLaid && holds.number == state.number) plan.laidUnder = plan.heldBackdrop;
     return plan;
 }
 

@@ -59,9 +59,17 @@ struct FramePlan {
     const ByteRuns* overlay = nullptr;
     const RECT* box = nullptr;
 
+    // What the kept surface holds (KeptSurface::Holds), when it is known and
+    // its layers are kept: its backdrop and its number's box. The maker
+    // marks as changed only where the frame can differ from it; without it,
+    // the whole surface.
+    const ByteRuns* heldBackdrop = nullptr;
+    const RECT* heldBox = nullptr;
+
     // Lay and LayAndCheck: the pictures kept (of whichever number), and,
-    // when the surface holds this number laid over another backdrop, that
-    // backdrop, so that only the difference is laid.
+    // when the surface holds this number laid from them over another
+    // backdrop, that backdrop (heldBackdrop), so that only the difference is
+    // laid.
     const NumberPictures* pictures = nullptr;
     const ByteRuns* laidUnder = nullptr;
 

@@ -1,6 +1,6 @@
 // The planner, one row per state of what is kept and of the frame: the way
-// it plans, what it asks to be found, the verdict a check settles and the
-// backdrop a laying starts from. Nothing is drawn: the kept pieces are
+// it plans, what it asks to be found, the verdict a check settles, what it
+// says the surface holds and the backdrop a laying starts from. Nothing is drawn: the kept pieces are
 // made up, and only which of them the plan hands on is compared.
 #include <gtest/gtest.h>
 
@@ -15,10 +15,13 @@ namespace {
 
 constexpr int32_t Width = 64, Height = 64;  // a surface's
 constexpr int32_t FrameNumber = 5, FrameAngle = 354, LaidAngle = 360;
-const RECT Box = {16, 16, 48, 48};
+const RECT Box = {16, 16, 48, 48}, OtherBox = {20, 16, 44, 48};
 
 enum class Backdrop { None, OneGrey, TwoGreys };  // of the frame's angle; TwoGreys meet under the box
-enum class Laid { Nothing, ThisNumber, ThisNumberAngleNotKept, OtherNumber };
+// What the surface holds: nothing known, this number laid from its pictures
+// or drawn by GDI at LaidAngle, the same with that angle's backdrop not kept,
+// or another number.
+enum class Held { Nothing, ThisNumberLaid, ThisNumberDrawn, ThisNumberAngleNotKept, OtherNumber };
 using Laying = KeptLayers::Laying;
 
 struct PlanRow {
@@ -30,7 +33,7 @@ struct PlanRow {
     bool overlay = true, box = true;
     bool textAsLearnt = true;
     Laying overOneGrey = Laying::GivesGdisFrame, overGreys = Laying::GivesGdisFrame;
-    Laid laid = Laid::Nothing;
+    Held held = Held::Nothing;
 
     FrameWay way;
     bool findBackdrop = false, findOverlay = false, findBox = false;
@@ -74,7 +77,8 @@ TEST_P(Planner, PlansTheWayTheRowSays)
         layers.keepBackdrop(angle, BackdropRuns(200, 128));
     if (row.backdrop != Backdrop::None)
         layers.keepBackdrop(FrameAngle, row.backdrop == Backdrop::OneGrey ? BackdropRuns(128, 128) : BackdropRuns(200, 128));
-    if (row.laid != Laid::ThisNumberAngleNotKept) layers.keepBackdrop(LaidAngle, BackdropRuns(128, 128));
+    if (row.held != Held::ThisNumberAngleNotKept) layers.keepBackdrop(LaidAngle, BackdropRuns(128, 128));
+    layers.keepNumberBox(FrameNumber + 1, OtherBox);
     if (row.overlay) layers.keepOverlay(BackdropRuns(240, 240));
     if (row.box) {
         layers.keepNumberBox(FrameNumber, Box);
@@ -83,11 +87,12 @@ TEST_P(Planner, PlansTheWayTheRowSays)
         if (row.overGreys != Laying::Unchecked)
             layers.keepLaying(FrameNumber, false, row.overGreys == Laying::GivesGdisFrame);
     }
-    switch (row.laid) {
-    case Laid::Nothing: break;
-    case Laid::ThisNumber:
-    case Laid::ThisNumberAngleNotKept: kept.surface.laid = {true, LaidAngle, FrameNumber}; break;
-    case Laid::OtherNumber: kept.surface.laid = {true, LaidAngle, FrameNumber + 1}; break;
+    switch (row.held) {
+    case Held::Nothing: break;
+    case Held::ThisNumberLaid:
+    case Held::ThisNumberAngleNotKept: kept.surface.holds = {true, LaidAngle, FrameNumber, true}; break;
+    case Held::ThisNumberDrawn: kept.surface.holds = {true, LaidAngle, FrameNumber, false}; break;
+    case Held::OtherNumber: kept.surface.holds = {true, LaidAngle, FrameNumber + 1, true}; break;
     }
 
     FrameState state;
@@ -114,6 +119,11 @@ TEST_P(Planner, PlansTheWayTheRowSays)
         EXPECT_EQ(plan.overOneGrey, row.checksOverOneGrey);
     }
     EXPECT_EQ(plan.laidUnder, row.laysTheDifference ? layers.backdrop(LaidAngle) : nullptr);
+    // What the surface holds, for the marks of what the frame changes.
+    const bool heldKnown = usesLayers && row.held != Held::Nothing && row.held != Held::ThisNumberAngleNotKept;
+    EXPECT_EQ(plan.heldBackdrop, heldKnown ? layers.backdrop(LaidAngle) : nullptr);
+    const int32_t heldNumber = row.held == Held::OtherNumber ? FrameNumber + 1 : FrameNumber;
+    EXPECT_EQ(plan.heldBox, usesLayers && row.held != Held::Nothing ? layers.numberBox(heldNumber) : nullptr);
 
     // A laying that cannot be had is made with GDI over the same kept layers.
     if (lays) {
@@ -124,6 +134,7 @@ TEST_P(Planner, PlansTheWayTheRowSays)
         EXPECT_EQ(fallback.box, plan.box);
         EXPECT_EQ(fallback.pictures, nullptr);
         EXPECT_EQ(fallback.laidUnder, nullptr);
+        EXPECT_EQ(fallback.heldBackdrop, plan.heldBackdrop);
     }
 }
 
@@ -173,15 +184,20 @@ std::vector<PlanRow> Rows()
     r = Row("both layings differ", FrameWay::DrawNumber), r.overOneGrey = r.overGreys = Laying::DiffersFromGdi;
     add(r);
 
-    r = Row("surface holds this number laid at another angle", FrameWay::Lay), r.laid = Laid::ThisNumber;
+    r = Row("surface holds this number laid at another angle", FrameWay::Lay), r.held = Held::ThisNumberLaid;
     r.laysTheDifference = true, add(r);
+    r = Row("surface holds this number drawn by GDI", FrameWay::Lay), r.held = Held::ThisNumberDrawn, add(r);
     r = Row("surface holds this number, that angle's backdrop gone", FrameWay::Lay);
-    r.laid = Laid::ThisNumberAngleNotKept, add(r);
-    r = Row("surface holds another number laid", FrameWay::Lay), r.laid = Laid::OtherNumber, add(r);
-    r = Row("check with this number laid at another angle", FrameWay::LayAndCheck), r.laid = Laid::ThisNumber;
+    r.held = Held::ThisNumberAngleNotKept, add(r);
+    r = Row("surface holds another number laid", FrameWay::Lay), r.held = Held::OtherNumber, add(r);
+    r = Row("check with this number laid at another angle", FrameWay::LayAndCheck), r.held = Held::ThisNumberLaid;
     r.overGreys = Laying::Unchecked, r.laysTheDifference = true, add(r);
-    r = Row("DrawNumber lays no difference", FrameWay::DrawNumber), r.laid = Laid::ThisNumber;
+    r = Row("DrawNumber lays no difference", FrameWay::DrawNumber), r.held = Held::ThisNumberLaid;
     r.overGreys = Laying::DiffersFromGdi, add(r);
+    r = Row("DrawAndLearn over a held frame", FrameWay::DrawAndLearn), r.held = Held::OtherNumber;
+    r.backdrop = Backdrop::None, r.findBackdrop = true, add(r);
+    r = Row("PaintWhole over a held frame", FrameWay::PaintWhole), r.held = Held::ThisNumberLaid;
+    r.objectsCanBeMade = false, add(r);
     return rows;
 }
 
