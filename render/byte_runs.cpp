@@ -17,6 +17,23 @@ void StampRuns(uint8_t* pixels, const ByteRuns& runs)
     for (const ByteRun& run : runs) std::memset(pixels + run.offset, run.value, run.length);
 }
 
+ByteRuns RunsWithin(const ByteRuns& runs, const ChangedPixels& region, int32_t width, int32_t height)
+{
+    ByteRuns within;
+    const size_t stride = static_cast<size_t>(DibStride(width, 24));
+    for (const ByteRun& run : runs) {
+        const size_t runEnd = size_t(run.offset) + run.length;
+        for (size_t row = run.offset / stride; row * stride < runEnd; ++row) {
+            const ChangedPixels::Span span = region.row(height - 1 - static_cast<int32_t>(row));
+            if (span.empty()) continue;
+            const size_t start = std::max<size_t>(run.offset, row * stride + static_cast<size_t>(span.from) * 3);
+            const size_t end = std::min(runEnd, row * stride + static_cast<size_t>(span.to) * 3);
+            if (start < end) within.push_back(RunOf(start, end, run.value));
+        }
+    }
+    return within;
+}
+
 void MarkRunsChanged(ChangedPixels& changed, const ByteRuns& runs, int32_t width, int32_t height)
 {
     if (changed.all()) return;
@@ -91,23 +108,6 @@ bool RunsOfBytes(const uint8_t* pixels, size_t bytes, size_t maxRuns, ByteRuns* 
     }
     runs->shrink_to_fit();
     return true;
-}
-
-ByteRuns RunsWhereEqual(const uint8_t* first, const uint8_t* second, size_t bytes)
-{
-    ByteRuns runs;
-    for (size_t i = 0; i < bytes;) {
-        if (first[i] != second[i]) {
-            ++i;
-            continue;
-        }
-        size_t end = i + 1;
-        while (end < bytes && first[end] == second[end] && first[end] == first[i]) ++end;
-        runs.push_back(RunOf(i, end, first[i]));
-        i = end;
-    }
-    runs.shrink_to_fit();
-    return runs;
 }
 
 ByteRuns BackdropDifference(const ByteRuns& from, const ByteRuns& to)

@@ -34,15 +34,14 @@ void StampRunsWithin(uint8_t* pixels, const ByteRuns& runs, const ByteRuns& with
 // runs out.
 bool RunsOfBytes(const uint8_t* pixels, size_t bytes, size_t maxRuns, ByteRuns* runs);
 
-// The runs where two pictures' bytes are equal (one value in both): what
-// drawing the same thing on two different fields left alone. Throws
-// std::bad_alloc when memory runs out.
-ByteRuns RunsWhereEqual(const uint8_t* first, const uint8_t* second, size_t bytes);
-
 // The runs of the backdrop `to` where it differs from the backdrop `from`
 // (both of one size, covering every byte): stamped on pixels that hold
 // `from`, they leave `to`. Throws std::bad_alloc when memory runs out.
 ByteRuns BackdropDifference(const ByteRuns& from, const ByteRuns& to);
+
+// The parts of `runs` (over a width x height 24-bit surface) that lie over
+// the pixels of `region`. Throws std::bad_alloc when memory runs out.
+ByteRuns RunsWithin(const ByteRuns& runs, const ChangedPixels& region, int32_t width, int32_t height);
 
 // Marks the pixels of a width x height 24-bit surface that runs cover (a
 // pixel whose bytes a run touches at all).

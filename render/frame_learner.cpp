@@ -12,6 +12,7 @@ void LearnFromFrame(KeptFrameSize* kept, const FrameState& state, FrameFindings&
     if (!kept) return;
     KeptLayers& layers = kept->layers;
     KeptSurface& surface = kept->surface;
+    layers.keepSizeSeen();
 
     // Boxes, pictures and verdicts learnt under other text settings do not
     // hold now.
@@ -36,10 +37,10 @@ void LearnFromFrame(KeptFrameSize* kept, const FrameState& state, FrameFindings&
         if (found.box) layers.keepNumberBox(state.number, *found.box);
     }
 
-    // The surface holds a known frame only when this one was made whole of
-    // layers that are kept.
+    // The surface holds a known frame only when this one was made whole, its
+    // backdrop and box kept (its overlay is GDI's own bytes or the kept ones).
     surface.holds = {};
-    if (found.wholeFrame && layers.backdrop(state.angle) && layers.overlay() && layers.numberBox(state.number))
+    if (found.wholeFrame && layers.backdrop(state.angle) && layers.numberBox(state.number))
         surface.holds = {true, state.angle, state.number, found.laidWhole};
 }
 

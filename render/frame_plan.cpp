@@ -18,6 +18,16 @@ FrameState ReadFrameState(const LeaderCounter& counter, int32_t width, int32_t h
     return state;
 }
 
+FrameWay SettleNumberWay(KeptLayers::Laying overOneGrey, KeptLayers::Laying overGreys, bool boxOverOneGrey)
+{
+    switch (boxOverOneGrey ? overOneGrey : overGreys) {
+    case KeptLayers::Laying::Unchecked: return FrameWay::LayAndCheck;
+    case KeptLayers::Laying::GivesGdisFrame: return FrameWay::Lay;
+    case KeptLayers::Laying::DiffersFromGdi: break;
+    }
+    return FrameWay::DrawNumber;
+}
+
 FramePlan PlanFrame(const KeptFrameSize* kept, const FrameState& state)
 {
     FramePlan plan;
@@ -33,38 +43,46 @@ FramePlan PlanFrame(const KeptFrameSize* kept, const FrameState& state)
     if (holds.known) {
         plan.heldBackdrop = layers.backdrop(holds.angle);
         plan.heldBox = layers.numberBox(holds.number);
+        plan.heldAngle = holds.angle;
+        plan.heldNumber = holds.number;
+        plan.heldNumberLaid = holds.numberLaid;
     }
     // Boxes, pictures and verdicts hold only under the text smoothing they
     // were learnt with; otherwise they are as good as not kept (what the
     // surface holds is what was drawn, whatever the settings now).
     const bool textHolds = layers.numbersLearntUnder() == state.smoothing;
     plan.backdrop = layers.backdrop(state.angle);
+    plan.findBackdrop = !plan.backdrop && layers.wantsBackdrop(state.angle);
     plan.overlay = layers.overlay();
+    // Learning the overlay takes two paints of it. The first frame at a size
+    // (a build's first, waited for) paints it once; the next learns it.
+    plan.findOverlay = !plan.overlay && layers.sizeSeen();
     plan.box = textHolds ? layers.numberBox(state.number) : nullptr;
-    if (!plan.backdrop || !plan.overlay || !plan.box) {
+    if (!plan.overlay || !plan.box) {
         plan.way = FrameWay::DrawAndLearn;
-        plan.findBackdrop = !plan.backdrop && layers.wantsBackdrop(state.angle);
-        plan.findOverlay = !plan.overlay;
         // Numbers learnt under other text settings are about to go.
         plan.findBox = !plan.box && (!textHolds || layers.wantsNumberBox(state.number));
         return plan;
     }
 
-    // Which greys lie under the box matters only while the two layings'
-    // verdicts differ or are still to be found (once both are known alike,
-    // every frame of the number goes one way).
-    const KeptLayers::Laying overOne = layers.laying(state.number, true);
-    const KeptLayers::Laying overMore = layers.laying(state.number, false);
-    KeptLayers::Laying verdict = overOne;
-    if (overOne != overMore || overOne == KeptLayers::Laying::Unchecked) {
-        plan.overOneGrey = GreysInBox(*plan.backdrop, state.width, state.height, *plan.box) < 2;
-        verdict = plan.overOneGrey ? overOne : overMore;
+    plan.verdictOverOneGrey = layers.laying(state.number, true);
+    plan.verdictOverGreys = layers.laying(state.number, false);
+    if (plan.backdrop) {
+        // Which greys lie under the box matters only while the two layings'
+        // verdicts differ or are still to be found.
+        if (plan.verdictOverOneGrey != plan.verdictOverGreys ||
+            plan.verdictOverOneGrey == KeptLayers::Laying::Unchecked)
+            plan.overOneGrey = GreysInBox(*plan.backdrop, state.width, state.height, *plan.box) < 2;
+        plan.way = SettleNumberWay(plan.verdictOverOneGrey, plan.verdictOverGreys, plan.overOneGrey);
+    } else {
+        // Until the backdrop is painted its greys are not known; alike
+        // verdicts settle the way already.
+        plan.settledByBackdrop = true;
+        plan.way = plan.verdictOverOneGrey == plan.verdictOverGreys
+                       ? SettleNumberWay(plan.verdictOverOneGrey, plan.verdictOverGreys, true)
+                       : FrameWay::LayAndCheck;
     }
-    switch (verdict) {
-    case KeptLayers::Laying::Unchecked: plan.way = FrameWay::LayAndCheck; break;
-    case KeptLayers::Laying::GivesGdisFrame: plan.way = FrameWay::Lay; break;
-    case KeptLayers::Laying::DiffersFromGdi: plan.way = FrameWay::DrawNumber; return plan;
-    }
+    if (plan.way == FrameWay::DrawNumber) return plan;
     plan.pictures = &layers.numberPictures();
     if (holds.known && holds.numberLaid && holds.number == state.number) plan.laidUnder = plan.heldBackdrop;
     return plan;
@@ -78,6 +96,7 @@ FramePlan PlanAfterFailedLaying(const KeptFrameSize* kept, const FrameState& sta
         plan.pictures = nullptr;
         plan.laidUnder = nullptr;
         plan.overOneGrey = false;
+        plan.settledByBackdrop = false;
     }
     return plan;
 }

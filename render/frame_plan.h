@@ -11,11 +11,11 @@
 #include <cstdint>
 
 #include "render/byte_runs.h"
+#include "render/kept_layers.h"
 #include "render/leader_painter.h"
 #include "render/text_smoothing.h"
 
 struct KeptFrameSize;
-class NumberPictures;
 
 enum class FrameWay {
     // Nothing is kept for the size (no cache, or a surface larger than is
@@ -24,20 +24,24 @@ enum class FrameWay {
     // An object of the frame cannot be made now: the kept surface zeroed and
     // every layer painted with GDI, as on a fresh surface; nothing learnt.
     PaintWhole,
-    // A layer or the number's box is not kept: what is kept stamped, the
-    // rest painted with GDI, and what the frame shows found for the learner.
+    // The number's box or the overlay is not kept: the number drawn with GDI
+    // over its box (found first), the overlay learnt and stamped.
     DrawAndLearn,
-    // Every layer and the box kept, but laying this number is not known to
-    // give GDI's frame (it was found to differ, or its pictures or its check
-    // could not be had): the layers stamped, the number drawn with GDI. It is
-    // also the fallback of a laying that could not be had.
+    // Laying this number is not known to give GDI's frame (it was found to
+    // differ, or its pictures or its check could not be had): the number
+    // drawn with GDI over its box. It is also the fallback of a laying that
+    // could not be had.
     DrawNumber,
-    // Every layer and the box kept, and this number not yet laid over this
-    // many greys at this size: laid, then compared with GDI's drawing.
+    // This number not yet laid over this many greys at this size: laid from
+    // its pictures, then compared with GDI's drawing inside its box.
     LayAndCheck,
-    // Laid from kept pixels alone, with no GDI drawing.
+    // Laid from kept pixels alone.
     Lay,
 };
+// In every way but the first two the overlay is stamped, and the backdrop
+// is stamped when it is kept; when it is not, it is painted with GDI where
+// it can differ from the backdrop the surface holds (or whole when the
+// surface holds nothing known) and found for the learner.
 
 // The frame's own state, read when it is about to be made.
 struct FrameState {
@@ -60,11 +64,13 @@ struct FramePlan {
     const RECT* box = nullptr;
 
     // What the kept surface holds (KeptSurface::Holds), when it is known and
-    // its layers are kept: its backdrop and its number's box. The maker
-    // marks as changed only where the frame can differ from it; without it,
-    // the whole surface.
+    // its layers are kept: its angle and backdrop, its number, that number's
+    // box and whether it was laid. The maker paints and marks as changed
+    // only where the frame can differ from it; without it, the whole surface.
     const ByteRuns* heldBackdrop = nullptr;
     const RECT* heldBox = nullptr;
+    int32_t heldAngle = 0, heldNumber = 0;
+    bool heldNumberLaid = false;
 
     // Lay and LayAndCheck: the pictures kept (of whichever number), and,
     // when the surface holds this number laid from them over another
@@ -76,6 +82,13 @@ struct FramePlan {
     // LayAndCheck: whether the box lies over one grey, the verdict it settles.
     bool overOneGrey = false;
 
+    // Lay, LayAndCheck and DrawNumber without a kept backdrop: the way above
+    // holds until the maker has the frame's backdrop, and is then settled by
+    // SettleNumberWay from these verdicts and the greys under the box.
+    bool settledByBackdrop = false;
+    KeptLayers::Laying verdictOverOneGrey = KeptLayers::Laying::Unchecked;
+    KeptLayers::Laying verdictOverGreys = KeptLayers::Laying::Unchecked;
+
     // DrawAndLearn: which missing pieces are wanted (there is room to keep them).
     bool findBackdrop = false, findOverlay = false, findBox = false;
 };
@@ -83,6 +96,12 @@ struct FramePlan {
 // The plan for the frame; `kept` is null when nothing is kept for its size.
 // Reads, never writes.
 FramePlan PlanFrame(const KeptFrameSize* kept, const FrameState& state);
+
+// The way of the number from the verdicts of laying it over one grey and
+// over more, and how many greys lie under its box: a verdict still to be
+// found is checked (LayAndCheck), a laying that gives GDI's frame is laid,
+// one that differs is drawn with GDI.
+FrameWay SettleNumberWay(KeptLayers::Laying overOneGrey, KeptLayers::Laying overGreys, bool boxOverOneGrey);
 
 // The plan once a laying planned by PlanFrame could not be had: DrawNumber,
 // with the same kept layers.

@@ -52,6 +52,10 @@ public:
     // The rings and crosshair, or null until learnt.
     const ByteRuns* overlay() const { return overlayKnown_ ? &overlay_ : nullptr; }
     void keepOverlay(ByteRuns runs);
+    // Whether a frame of this size has been made (or tried) before: learning
+    // the overlay waits for the second.
+    bool sizeSeen() const { return sizeSeen_; }
+    void keepSizeSeen() { sizeSeen_ = true; }
 
     // The box of the surface that the number's text can change, or null
     // until learnt.
@@ -91,6 +95,7 @@ private:
     KeptNumber* kept(int32_t number) { return const_cast<KeptNumber*>(static_cast<const KeptLayers*>(this)->kept(number)); }
 
     int32_t width_, height_;
+    bool sizeSeen_ = false;
     bool overlayKnown_ = false;
     ByteRuns overlay_;
     std::array<ByteRuns, MaxAngle + 1> backdrops_;  // by angle; empty: not learnt

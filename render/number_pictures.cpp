@@ -92,21 +92,35 @@ int GreysInBox(const ByteRuns& backdrop, int32_t width, int32_t height, const RE
     return greys;
 }
 
-LaidFrameCheck CheckLaidFrame(uint8_t* pixels, int32_t width, int32_t height, int32_t number, int32_t angle)
+LaidFrameCheck CheckLaidBox(uint8_t* pixels, int32_t width, int32_t height, int32_t number, const RECT& box,
+                            const ByteRuns& backdrop, const ByteRuns& overlay)
 {
-    DibCanvas canvas(Rgb24Header(width, height));
-    if (!canvas) return LaidFrameCheck::CannotBeMade;
-    const size_t bytes = Rgb24Header(width, height).biSizeImage;
-    GdiFlush();
-    std::memset(canvas.bits(), 0, bytes);
-    SetMapMode(canvas.dc(), MM_TEXT);
-    const RECT rect = {0, 0, width, height};
-    // Only a frame with every object made is the frame to compare with.
-    if (!PaintLeaderBackdrop(canvas.dc(), &rect, angle) || !PaintLeaderNumber(canvas.dc(), &rect, number) ||
-        !PaintLeaderOverlay(canvas.dc(), &rect))
+    std::vector<uint8_t> rows;
+    try {
+        rows.resize(Rgb24Header(box.right - box.left, box.bottom - box.top).biSizeImage);
+    } catch (const std::bad_alloc&) {
         return LaidFrameCheck::CannotBeMade;
-    GdiFlush();
-    if (std::memcmp(pixels, canvas.bits(), bytes) == 0) return LaidFrameCheck::Same;
-    std::memcpy(pixels, canvas.bits(), bytes);
-    return LaidFrameCheck::Differs;
+    }
+    auto stamp = [&](size_t start, size_t end, uint8_t value, size_t at) {
+        std::memset(rows.data() + at, value, end - start);
+        return true;
+    };
+    ForEachRunInBox(backdrop, width, height, box, stamp);
+    bool fontMade = false;
+    // Only a drawing with the number's own font is the one to compare with.
+    if (!DrawNumberOver(width, height, number, box, &rows, &fontMade) || !fontMade) return LaidFrameCheck::CannotBeMade;
+    ForEachRunInBox(overlay, width, height, box, stamp);
+
+    const size_t stride = static_cast<size_t>(DibStride(width, 24));
+    const size_t boxStride = static_cast<size_t>(DibStride(box.right - box.left, 24));
+    const size_t bytes = static_cast<size_t>(box.right - box.left) * 3;
+    bool same = true;
+    for (LONG y = box.top; y < box.bottom; ++y) {
+        uint8_t* laid = pixels + static_cast<size_t>(height - 1 - y) * stride + static_cast<size_t>(box.left) * 3;
+        const uint8_t* drawn = rows.data() + static_cast<size_t>(box.bottom - 1 - y) * boxStride;
+        if (std::memcmp(laid, drawn, bytes) == 0) continue;
+        same = false;
+        std::memcpy(laid, drawn, bytes);
+    }
+    return same ? LaidFrameCheck::Same : LaidFrameCheck::Differs;
 }

@@ -73,9 +73,16 @@ bool LayNumber(uint8_t* pixels, int32_t width, int32_t height, const ByteRuns& b
 // number (one flat field), 2 once the sweep has begun.
 int GreysInBox(const ByteRuns& backdrop, int32_t width, int32_t height, const RECT& box);
 
-// Paints the whole frame (number, angle) with the painter's layers on a zeroed
-// width x height surface, as the plain route does, and compares it with the
-// laid `pixels`. When they differ, GDI's frame replaces the laid one. When an
-// object of the frame cannot be made, nothing is compared and `pixels` stay.
+// Compares the number laid in `box` of a width x height surface's pixels
+// with GDI's own drawing there: the number drawn with PaintLeaderNumber, at
+// the whole surface's coordinates, on a picture of the box holding the
+// frame's `backdrop`, with the `overlay` stamped over it as on every frame.
+// Outside the box a laid frame is the painter's already (the backdrop and
+// the overlay are GDI's own bytes, and the number's text changes nothing
+// there), so the box is all there is to compare. When they differ, GDI's
+// box replaces the laid one. CannotBeMade, with nothing compared and the
+// pixels as they were, when the picture, its memory or the font cannot be
+// had.
 enum class LaidFrameCheck { Same, Differs, CannotBeMade };
-LaidFrameCheck CheckLaidFrame(uint8_t* pixels, int32_t width, int32_t height, int32_t number, int32_t angle);
+LaidFrameCheck CheckLaidBox(uint8_t* pixels, int32_t width, int32_t height, int32_t number, const RECT& box,
+                            const ByteRuns& backdrop, const ByteRuns& overlay);

@@ -32,6 +32,7 @@ struct PlanRow {
     bool backdropsFull = false;  // every slot for backdrops taken by other angles
     bool overlay = true, box = true;
     bool textAsLearnt = true;
+    bool sizeSeen = true;  // a frame of the size was made before
     Laying overOneGrey = Laying::GivesGdisFrame, overGreys = Laying::GivesGdisFrame;
     Held held = Held::Nothing;
 
@@ -39,6 +40,7 @@ struct PlanRow {
     bool findBackdrop = false, findOverlay = false, findBox = false;
     bool checksOverOneGrey = false;
     bool laysTheDifference = false;
+    bool settledByBackdrop = false;  // the way holds until the backdrop learnt in the frame is known
 };
 
 void PrintTo(const PlanRow& row, std::ostream* os) { *os << row.state; }
@@ -73,6 +75,7 @@ TEST_P(Planner, PlansTheWayTheRowSays)
     KeptFrameSize kept(Width, Height);
     KeptLayers& layers = kept.layers;
     layers.forgetNumbers(Smoothing(1200));
+    if (row.sizeSeen) layers.keepSizeSeen();
     for (int32_t angle = 1; row.backdropsFull && layers.backdropCount() < KeptLayers::MaxBackdrops; ++angle)
         layers.keepBackdrop(angle, BackdropRuns(200, 128));
     if (row.backdrop != Backdrop::None)
@@ -108,6 +111,7 @@ TEST_P(Planner, PlansTheWayTheRowSays)
     EXPECT_EQ(plan.findBackdrop, row.findBackdrop);
     EXPECT_EQ(plan.findOverlay, row.findOverlay);
     EXPECT_EQ(plan.findBox, row.findBox);
+    EXPECT_EQ(plan.settledByBackdrop, row.settledByBackdrop);
     // The pieces handed on are the kept ones, and only those the way uses.
     const bool lays = plan.way == FrameWay::Lay || plan.way == FrameWay::LayAndCheck;
     const bool usesLayers = lays || plan.way == FrameWay::DrawNumber || plan.way == FrameWay::DrawAndLearn;
@@ -157,12 +161,21 @@ std::vector<PlanRow> Rows()
     r = Row("an object cannot be made, nothing kept", FrameWay::PaintWhole), r.objectsCanBeMade = false;
     r.backdrop = Backdrop::None, r.overlay = r.box = false, add(r);
 
+    r = Row("the first frame at a size: the overlay painted, not learnt", FrameWay::DrawAndLearn);
+    r.sizeSeen = false, r.backdrop = Backdrop::None, r.overlay = r.box = false;
+    r.findBackdrop = r.findBox = true, add(r);
     r = Row("nothing kept", FrameWay::DrawAndLearn), r.backdrop = Backdrop::None, r.overlay = r.box = false;
     r.findBackdrop = r.findOverlay = r.findBox = true, add(r);
-    r = Row("backdrop of the angle not kept", FrameWay::DrawAndLearn), r.backdrop = Backdrop::None;
-    r.findBackdrop = true, add(r);
-    r = Row("backdrop not kept, no room for it", FrameWay::DrawAndLearn), r.backdrop = Backdrop::None;
-    r.backdropsFull = true, add(r);
+    r = Row("backdrop and box not kept", FrameWay::DrawAndLearn), r.backdrop = Backdrop::None, r.box = false;
+    r.findBackdrop = r.findBox = true, add(r);
+    r = Row("backdrop of the angle not kept, both layings give GDI's", FrameWay::Lay), r.backdrop = Backdrop::None;
+    r.findBackdrop = true, r.settledByBackdrop = true, add(r);
+    r = Row("backdrop not kept, no room for it", FrameWay::Lay), r.backdrop = Backdrop::None;
+    r.backdropsFull = true, r.settledByBackdrop = true, add(r);
+    r = Row("backdrop not kept, one laying unchecked", FrameWay::LayAndCheck), r.backdrop = Backdrop::None;
+    r.overGreys = Laying::Unchecked, r.findBackdrop = true, r.settledByBackdrop = true, add(r);
+    r = Row("backdrop not kept, both layings differ", FrameWay::DrawNumber), r.backdrop = Backdrop::None;
+    r.overOneGrey = r.overGreys = Laying::DiffersFromGdi, r.findBackdrop = true, r.settledByBackdrop = true, add(r);
     r = Row("overlay not kept", FrameWay::DrawAndLearn), r.overlay = false, r.findOverlay = true, add(r);
     r = Row("number's box not kept", FrameWay::DrawAndLearn), r.box = false, r.findBox = true, add(r);
     r = Row("box kept under other text settings", FrameWay::DrawAndLearn), r.textAsLearnt = false;
@@ -195,7 +208,7 @@ std::vector<PlanRow> Rows()
     r = Row("DrawNumber lays no difference", FrameWay::DrawNumber), r.held = Held::ThisNumberLaid;
     r.overGreys = Laying::DiffersFromGdi, add(r);
     r = Row("DrawAndLearn over a held frame", FrameWay::DrawAndLearn), r.held = Held::OtherNumber;
-    r.backdrop = Backdrop::None, r.findBackdrop = true, add(r);
+    r.backdrop = Backdrop::None, r.box = false, r.findBackdrop = true, r.findBox = true, add(r);
     r = Row("PaintWhole over a held frame", FrameWay::PaintWhole), r.held = Held::ThisNumberLaid;
     r.objectsCanBeMade = false, add(r);
     return rows;
