@@ -25,6 +25,19 @@ ChangedPixels::Span Hull(ChangedPixels::Span a, ChangedPixels::Span b)
     return {std::min(a.from, b.from), std::max(a.to, b.to)};
 }
 
+// Whether the marks cover more than a third of the picture: an update then
+// costs more than the whole rescale (whose passes run on whole rows and
+// tell constant windows apart).
+bool MostlyChanged(const ChangedPixels& changed)
+{
+    int64_t marked = 0;
+    for (int32_t y = 0; y < changed.height(); ++y) {
+        const ChangedPixels::Span span = changed.row(y);
+        if (!span.empty()) marked += span.to - span.from;
+    }
+    return marked * 3 > int64_t(changed.width()) * changed.height();
+}
+
 }  // namespace
 
 WindowTable KeptRescale::PassWindows::table()
@@ -122,7 +135,7 @@ bool KeptRescale::rescale(const BITMAPINFOHEADER* source, const uint8_t* pixels,
         return false;
     }
     if (kept_ && sameSizes(plan) && !changed.all() && changed.width() == plan.sourceWidth &&
-        changed.height() == plan.sourceHeight && update(pixels, changed, to, memory))
+        changed.height() == plan.sourceHeight && !MostlyChanged(changed) && update(pixels, changed, to, memory))
         return true;
     return rescaleWhole(plan, pixels, to, memory);
 }

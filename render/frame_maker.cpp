@@ -253,7 +253,7 @@ FrameOutcome DrawNumberOverHeld(KeptSurface& surface, const FramePlan& plan, con
     if (plan.box) {
         box = *plan.box;
     } else {
-        if (!FindNumberBox(state.width, state.height, state.number, &box)) return outcome;
+        if (!plan.findBox || !FindNumberBox(state.width, state.height, state.number, &box)) return outcome;
         found.box = box;
     }
     BackdropOverHeld backdrop;

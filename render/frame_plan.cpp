@@ -54,14 +54,15 @@ FramePlan PlanFrame(const KeptFrameSize* kept, const FrameState& state)
     plan.backdrop = layers.backdrop(state.angle);
     plan.findBackdrop = !plan.backdrop && layers.wantsBackdrop(state.angle);
     plan.overlay = layers.overlay();
-    // Learning the overlay takes two paints of it. The first frame at a size
-    // (a build's first, waited for) paints it once; the next learns it.
-    plan.findOverlay = !plan.overlay && layers.sizeSeen();
     plan.box = textHolds ? layers.numberBox(state.number) : nullptr;
+    // The overlay and the number's box are learnt from two paints each. The
+    // first frame at a size (a build's first, waited for) paints them once
+    // and learns only its backdrop; the next learns them.
+    plan.findOverlay = !plan.overlay && layers.sizeSeen();
     if (!plan.overlay || !plan.box) {
         plan.way = FrameWay::DrawAndLearn;
         // Numbers learnt under other text settings are about to go.
-        plan.findBox = !plan.box && (!textHolds || layers.wantsNumberBox(state.number));
+        plan.findBox = !plan.box && layers.sizeSeen() && (!textHolds || layers.wantsNumberBox(state.number));
         return plan;
     }
 

@@ -161,9 +161,9 @@ std::vector<PlanRow> Rows()
     r = Row("an object cannot be made, nothing kept", FrameWay::PaintWhole), r.objectsCanBeMade = false;
     r.backdrop = Backdrop::None, r.overlay = r.box = false, add(r);
 
-    r = Row("the first frame at a size: the overlay painted, not learnt", FrameWay::DrawAndLearn);
+    r = Row("the first frame at a size: only the backdrop learnt", FrameWay::DrawAndLearn);
     r.sizeSeen = false, r.backdrop = Backdrop::None, r.overlay = r.box = false;
-    r.findBackdrop = r.findBox = true, add(r);
+    r.findBackdrop = true, add(r);
     r = Row("nothing kept", FrameWay::DrawAndLearn), r.backdrop = Backdrop::None, r.overlay = r.box = false;
     r.findBackdrop = r.findOverlay = r.findBox = true, add(r);
     r = Row("backdrop and box not kept", FrameWay::DrawAndLearn), r.backdrop = Backdrop::None, r.box = false;
