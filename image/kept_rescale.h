@@ -20,8 +20,8 @@ class RescaleMemory;
 class KeptRescale {
 public:
     // Rescales `source` (a header and its bottom-up rows) into the locked
-    // block `to` with filter 0 and blur 1, byte for byte as RescalePixelsInto
-    // does. When the last call rescaled a picture of this size into this
+    // block `to` of the new size with filter 0 and blur 1, byte for byte as
+    // RescalePixels does. When the last call rescaled a picture of this size into this
     // size, and since then the pixels changed at most where `changed` says,
     // only what that can change is computed. What is kept for the next call
     // is its result and its vertical pass's rows: only for 24-bit pictures
@@ -34,6 +34,7 @@ public:
 
     // The next rescale is made whole.
     void forget() { kept_ = false; }
+    // Whether a last result is kept (for the tests of what is kept when).
     bool holdsALastResult() const { return kept_; }
 
     // Heap bytes held for the next call.

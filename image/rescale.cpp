@@ -237,25 +237,6 @@ HGLOBAL RescalePixels(const BITMAPINFOHEADER* header, const void* pixels, int32_
     return destination.release();
 }
 
-int RescalePixelsInto(const BITMAPINFOHEADER* header, const void* pixels, HGLOBAL destination,
-                      int32_t filterIndex, double blur, RescaleMemory* memory)
-{
-    if (!header || !pixels || !destination || !IsFilteredSource(header, blur)) return 0;
-    LockedGlobal destinationLock(destination);
-    auto* to = static_cast<BITMAPINFOHEADER*>(destinationLock.get());
-    if (!to || to->biBitCount != header->biBitCount || to->biWidth < 0 || to->biHeight < 0) return 0;
-    if (to->biWidth == header->biWidth && to->biHeight == header->biHeight && blur == 1.0) {
-        // Nothing changes: the rows as they are.
-        std::memcpy(DibPixelBits(to), pixels,
-                    static_cast<size_t>(DibImageBytes(to->biWidth, to->biHeight, to->biBitCount)));
-        return 1;
-    }
-    RescalePlan plan;
-    return PlanRescale(header, to->biWidth, to->biHeight, filterIndex, blur, &plan) && RunPlan(plan, pixels, to, memory)
-               ? 1
-               : 0;
-}
-
 HGLOBAL RescaleDibPercent(HGLOBAL source, int32_t horizontalPercent, int32_t verticalPercent, int32_t filterIndex)
 {
     int32_t width = 0, height = 0;

@@ -144,11 +144,11 @@ FrameOutcome PaintWhole(KeptSurface& surface, const FrameState& state)
 }
 
 // The frame drawn with GDI on the whole surface, as the painter draws it on
-// a zeroed one, but with what is kept stamped instead of painted (and the
-// overlay learnt first when it is not kept, then stamped): for a frame over
-// a surface that holds nothing known. Finds what the plan asks to be found,
-// also when an object failed: whether that may be kept is the learner's to
-// say.
+// a zeroed one, but with what is kept stamped instead of painted (an overlay
+// not kept is learnt first when the plan asks, then stamped, or else painted
+// once in tiles): for a frame over a surface that holds nothing known. Finds
+// what the plan asks to be found, also when an object failed: whether that
+// may be kept is the learner's to say.
 FrameOutcome DrawWhole(KeptSurface& surface, const FramePlan& plan, const FrameState& state)
 {
     FrameOutcome outcome;
@@ -308,11 +308,8 @@ FrameOutcome Lay(KeptSurface& surface, const FramePlan& plan, const FrameState& 
         way = SettleNumberWay(plan.verdictOverOneGrey, plan.verdictOverGreys, overOneGrey);
     }
     if (way == FrameWay::DrawNumber) {
-        // Now known to be a laying that differs: drawn with GDI instead.
-        if (!overHeld) {
-            surface.changed.markAll();
-            return DrawWhole(surface, plan, state);
-        }
+        // Now known to be a laying that differs (only a backdrop painted
+        // over the held frame is settled here): drawn with GDI instead.
         outcome.made = DrawTheNumber(surface, plan, state, runs, *plan.overlay, box, found);
         return outcome;
     }

@@ -1,7 +1,8 @@
 // Carrying a frame's plan out: the one place where a frame is drawn, laid or
 // checked. The maker writes pixels (of the kept surface, or of a surface made
-// for the frame) and reports what it found; it changes nothing that is kept
-// (frame_learner.h does, from what is reported here).
+// for the frame), marks on the kept surface what it wrote, and reports what
+// it found; it changes nothing that is kept (frame_learner.h does, from what
+// is reported here).
 #pragma once
 
 #include <windows.h>
@@ -21,7 +22,9 @@ struct FrameFindings {
     // Every brush, pen and font the frame drew with was made, so that what
     // it shows is GDI's frame.
     bool allObjectsMade = false;
-    // DrawAndLearn: the pieces it was asked to find, where they could be had.
+    // The pieces a frame found where it painted them (the backdrop in any
+    // way that paints it, the overlay and the box in DrawAndLearn), where
+    // they could be had.
     std::optional<ByteRuns> backdrop;  // of the frame's angle, as painted
     std::optional<ByteRuns> overlay;
     std::optional<RECT> box;           // of the frame's number

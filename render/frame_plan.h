@@ -57,8 +57,9 @@ struct FramePlan {
     FrameWay way = FrameWay::FreshSurface;
 
     // The kept pieces the way relies on. Lay, LayAndCheck and DrawNumber
-    // have all three; DrawAndLearn has those that are kept (a null one is
-    // painted with GDI); FreshSurface and PaintWhole have none.
+    // always have the overlay and the box, and the backdrop when it is kept
+    // (a null one is painted with GDI and found); DrawAndLearn has those
+    // that are kept; FreshSurface and PaintWhole have none.
     const ByteRuns* backdrop = nullptr;
     const ByteRuns* overlay = nullptr;
     const RECT* box = nullptr;
@@ -89,7 +90,9 @@ struct FramePlan {
     KeptLayers::Laying verdictOverOneGrey = KeptLayers::Laying::Unchecked;
     KeptLayers::Laying verdictOverGreys = KeptLayers::Laying::Unchecked;
 
-    // DrawAndLearn: which missing pieces are wanted (there is room to keep them).
+    // Which missing pieces are to be found for the learner: the backdrop
+    // when there is room to keep it (in every way but the first two), the
+    // overlay and the box in DrawAndLearn, from a size's second frame on.
     bool findBackdrop = false, findOverlay = false, findBox = false;
 };
 
@@ -103,6 +106,7 @@ FramePlan PlanFrame(const KeptFrameSize* kept, const FrameState& state);
 // one that differs is drawn with GDI.
 FrameWay SettleNumberWay(KeptLayers::Laying overOneGrey, KeptLayers::Laying overGreys, bool boxOverOneGrey);
 
-// The plan once a laying planned by PlanFrame could not be had: DrawNumber,
-// with the same kept layers.
+// The plan once a laying planned by PlanFrame could not be had (its pictures,
+// or its check's objects): DrawNumber, with the same kept layers. Reads,
+// never writes.
 FramePlan PlanAfterFailedLaying(const KeptFrameSize* kept, const FrameState& state);

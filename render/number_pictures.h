@@ -31,7 +31,6 @@ public:
     static constexpr size_t MaxGreys = 2;
 
     int32_t number() const { return number_; }
-    bool empty() const { return pictures_.empty(); }
     // Hands every picture over, leaving none.
     std::vector<NumberPicture> take() { return std::exchange(pictures_, {}); }
     // The picture of `number` over `grey`, or null when there is none.
