@@ -84,10 +84,18 @@ struct BackdropOverHeld {
     // when painted (which covered the number and the overlay there).
     ByteRuns rewritten;
 };
+// Whether the frame's backdrop can be made over the held frame at all: the
+// held frame is known, and the backdrop kept or within a wedge of it.
+bool BackdropCanBeMadeOverHeld(const FramePlan& plan, const FrameState& state)
+{
+    return plan.heldBackdrop && plan.heldBox &&
+           (plan.backdrop || (state.angle < plan.heldAngle && plan.heldAngle - state.angle <= 90));
+}
+
 bool MakeBackdropOverHeld(KeptSurface& surface, const FramePlan& plan, const FrameState& state,
                           BackdropOverHeld* made)
 {
-    if (!plan.heldBackdrop || !plan.heldBox) return false;
+    if (!BackdropCanBeMadeOverHeld(plan, state)) return false;
     uint8_t* pixels = surface.pixels();
     try {
         if (plan.backdrop) {
@@ -237,6 +245,8 @@ FrameOutcome DrawNumberOverHeld(KeptSurface& surface, const FramePlan& plan, con
 {
     *done = false;
     FrameOutcome outcome;
+    // What is found first is not found again by DrawWhole.
+    if (!BackdropCanBeMadeOverHeld(plan, state)) return outcome;
     FrameFindings& found = outcome.found;
     if (!plan.overlay) {
         if (!plan.findOverlay) return outcome;
