@@ -549,6 +549,34 @@ INSTANTIATE_TEST_SUITE_P(
                (info.param.between == Between::SmoothingChangesOnce ? "_smoothing_changes" : std::string());
     });
 
+// Each frame of whole countdowns reduced from the kept surface (from the last
+// frame reduced there, where its pixels changed) is the whole rescale of the
+// surface's pixels, at the build's sizes and the preview's, with a second
+// size's frames in between.
+TEST(KeptReduction, EveryFrameIsTheWholeRescaleOfItsSurface)
+{
+    struct {
+        int width, height;
+        int32_t start;
+    } const cases[] = {{256, 256, 9}, {100, 88, 9}, {64, 64, 9}, {150, 100, 1}, {256, 64, 1}};
+    FrameCache cache;
+    for (const auto& c : cases) {
+        LeaderCounter counter = {c.start, 360}, other = {9, 360};
+        for (int frame = 0;; ++frame) {
+            const Frame f = RenderBy(Route::Kept, &cache, {0, 0, c.width, c.height}, counter, LeaderSweepStep, c.start,
+                                     FrameFormat::TrueColour);
+            ASSERT_NE(f.block, nullptr);
+            const KeptSurface& surface = cache.use(c.width * 4, c.height * 4)->surface;
+            HGLOBAL whole = RescalePixels(surface.header(), surface.pixels(), c.width, c.height, 0, 1.0, nullptr);
+            ASSERT_TRUE(SameBlockBytes(whole, f.block)) << c.width << "x" << c.height << " frame " << frame;
+            FreeBlock(whole);
+            if (!f.more) break;
+            // The preview's frames come between a build's now and then.
+            if (frame % 7 == 3) RenderBy(Route::Kept, &cache, {0, 0, 40, 30}, other, LeaderSweepStep, 9, FrameFormat::TrueColour);
+        }
+    }
+}
+
 // A delivered 256 x 256 frame of number 7 at angle 270, 24-bit and grey, saved
 // as frame_7_at_270.bmp and frame_7_at_270_grey.bmp to look at.
 TEST(FramePipeline, SavesDeliveredFramesOfSevenAt270)
