@@ -97,13 +97,19 @@ bool FindLeaderOverlay(int32_t width, int32_t height, ByteRuns* runs)
     // are gathered apart, then joined in memory order (bottom row first).
     std::vector<ByteRuns> rows(static_cast<size_t>(height));
     std::vector<uint8_t> first;
+    DibCanvas tile;  // drawn on again while the tiles are of one size
+    int32_t madeWidth = 0, madeHeight = 0;
     for (int32_t top = 0; top < height; top += OverlayTileSide) {
         for (int32_t left = 0; left < width; left += OverlayTileSide) {
             const int32_t tileWidth = std::min(OverlayTileSide, width - left);
             const int32_t tileHeight = std::min(OverlayTileSide, height - top);
             const BITMAPINFOHEADER header = Rgb24Header(tileWidth, tileHeight);
-            DibCanvas tile(header);
-            if (!tile) return false;
+            if (!tile || madeWidth != tileWidth || madeHeight != tileHeight) {
+                tile = DibCanvas(header);
+                if (!tile) return false;
+                madeWidth = tileWidth;
+                madeHeight = tileHeight;
+            }
             auto* bits = static_cast<uint8_t*>(tile.bits());
             const size_t tileStride = static_cast<size_t>(DibStride(tileWidth, 24));
             SetViewportOrgEx(tile.dc(), -left, -top, nullptr);

@@ -45,6 +45,9 @@ bool PaintOverRegion(uint8_t* pixels, int32_t width, int32_t height, const Chang
     const size_t stride = static_cast<size_t>(DibStride(width, 24));
     auto row = [&](int32_t y) { return pixels + static_cast<size_t>(height - 1 - y) * stride; };
     bool allMade = true;
+    // A tile of the size of the last is drawn on the same section.
+    DibCanvas tile;
+    int32_t tileWidth = 0, tileHeight = 0;
     for (int32_t band = 0; band < height; band += tileSide) {
         const int32_t bandEnd = std::min(height, band + tileSide);
         ChangedPixels::Span hull;
@@ -64,8 +67,12 @@ bool PaintOverRegion(uint8_t* pixels, int32_t width, int32_t height, const Chang
                 bottom = y + 1;
             }
             if (top >= bottom) continue;
-            DibCanvas tile(Rgb24Header(right - left, bottom - top));
-            if (!tile) return false;
+            if (!tile || tileWidth != right - left || tileHeight != bottom - top) {
+                tileWidth = right - left;
+                tileHeight = bottom - top;
+                tile = DibCanvas(Rgb24Header(tileWidth, tileHeight));
+                if (!tile) return false;
+            }
             GdiFlush();
             const size_t tileStride = static_cast<size_t>(DibStride(right - left, 24));
             auto* tilePixels = static_cast<uint8_t*>(tile.bits());
