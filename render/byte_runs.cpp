@@ -1,4 +1,5 @@
-// Finding, comparing and writing runs of equal bytes.
+// Finding, comparing and writing runs of equal bytes, and marking as changed
+// the pixels they cover.
 #include "render/byte_runs.h"
 
 #include <cstring>

@@ -1,4 +1,5 @@
-// The frame pipeline's per-size cache, least recently used dropped first.
+// The frame pipeline's per-size cache: a size is found or made, and made the
+// most recently used; the one used least recently is dropped first.
 #include "render/frame_cache.h"
 
 #include <algorithm>

@@ -1,4 +1,5 @@
-// The planner: one decision per frame, read off what is kept.
+// The planner: one decision per frame, read off what is kept for its size
+// and the frame's own state; and the state itself, read just before.
 #include "render/frame_plan.h"
 
 #include "render/frame_cache.h"

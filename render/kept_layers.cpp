@@ -1,4 +1,5 @@
-// The per-size store of learnt layers.
+// The per-size store of learnt layers: what is kept, and whether there is
+// room for more.
 #include "render/kept_layers.h"
 
 #include <utility>

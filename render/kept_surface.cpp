@@ -1,4 +1,5 @@
-// The kept surface's mapping and its header.
+// The kept surface's mapping and its header; a new shape drops what was known
+// of its pixels and the frame reduced from them.
 #include "render/kept_surface.h"
 
 #include <cstring>

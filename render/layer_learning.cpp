@@ -1,4 +1,5 @@
-// Drawing single layers on scratch surfaces and reading back what they changed.
+// Drawing single layers on scratch surfaces (tile by tile where that is
+// cheaper) and reading back what they changed.
 #include "render/layer_learning.h"
 
 #include <algorithm>

@@ -1,4 +1,5 @@
-// The number's pictures over the backdrop's greys, and the check of a laid frame.
+// The number's pictures over the backdrop's greys, laying the number from
+// them, and the check of a laid number inside its box.
 #include "render/number_pictures.h"
 
 #include <cstring>

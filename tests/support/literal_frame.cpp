@@ -1,4 +1,5 @@
-// The literal reading of the frame pipeline (see literal_frame.h).
+// The literal reading of the frame pipeline (see literal_frame.h): every
+// step as described, with the per-pixel rescale and grey reduction.
 #include "tests/support/literal_frame.h"
 
 #include <cstring>
