@@ -56,6 +56,24 @@ inline void Report(const char* what, double value, const char* unit, const char*
     std::fflush(stdout);
 }
 
+// The load average Wine can read from the host, for the report: the machine
+// is shared, so every figure is read beside it.
+inline void ReportLoad()
+{
+    char text[64] = {};
+    if (FILE* f = std::fopen("Z:\\proc\\loadavg", "r")) {
+        if (!std::fgets(text, sizeof text, f)) text[0] = 0;
+        std::fclose(f);
+    }
+    std::printf("  load average (1, 5, 15 min): %s", text[0] ? text : "unknown\n");
+    std::fflush(stdout);
+}
+
+// The literal reading's countdown from 9 at 256 x 256, grey, in ms: timed
+// once per run, the first time it is asked for (it takes more than a
+// minute); 0 when the environment sets TOVANREL_BENCH_NO_LITERAL.
+double LiteralCountdownMs();
+
 // The first line of a run: the processor, and whether its code was emulated
 // (then every time is the emulator's, and only ratios compare with a native run).
 inline void PrintProcessor()

@@ -5,6 +5,7 @@
 // reading; and the grey reduction of the 256 x 256 result.
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <random>
 #include <vector>
 
@@ -103,11 +104,10 @@ namespace {
 // A frame as the leader painter paints it at 4 x 256, one number and angle.
 HGLOBAL PaintedFrame(int32_t number, int32_t angle)
 {
-    RenderTarget target = {};
-    if (!CreateRenderTarget(1024, 1024, &target)) return nullptr;
-    PaintLeaderFrame(target.dc(), &target.rect, &number, &angle, LeaderSweepStep, 9);
-    FinishRenderTarget(&target, KeepRenderTargetBlock);
-    return target.block;
+    RenderTarget target = CreateRenderTarget(1024, 1024);
+    if (!target) return nullptr;
+    PaintLeaderFrame(target.dc(), &target.rect(), &number, &angle, LeaderSweepStep, 9);
+    return FinishRenderTarget(std::move(target)).release();
 }
 
 // Multiply-adds of one reduction of a size x size grey picture to 25 % with
@@ -148,17 +148,6 @@ double MultiplyAddsPerMs()
         for (int c = 0; c < Calls; ++c) routines.sumRows(rows, weights.data(), Rows, 0, Lanes, out.data(), 1);
     });
     return Calls * double(Rows) * Lanes / ms;
-}
-
-// The load average Wine can read from the host, for the report.
-void ReportLoad()
-{
-    char text[64] = {};
-    if (FILE* f = std::fopen("Z:\\proc\\loadavg", "r")) {
-        if (!std::fgets(text, sizeof text, f)) text[0] = 0;
-        std::fclose(f);
-    }
-    std::printf("  load average (1, 5, 15 min): %s", text[0] ? text : "unknown\n");
 }
 
 }  // namespace

@@ -40,14 +40,6 @@ uint64_t RoundUp(uint64_t n, uint64_t to) { return (n + to - 1) / to * to; }
 // sets of the first-level cache.
 uint64_t RowSlotDoubles(uint64_t lanes) { return RoundUp(lanes, 8) + 8; }
 
-const VectorRoutines& Routines()
-{
-#if defined(TOVANREL_HAVE_AVX)
-    if (UseWideVectors && ProcessorHasAvx()) return AvxRoutines;
-#endif
-    return Sse2Routines;
-}
-
 uint8_t* PictureRow(const PictureRows& picture, int32_t y)
 {
     return picture.bottom + static_cast<size_t>(picture.height - 1 - y) * picture.stride;
@@ -465,6 +457,14 @@ void WriteConstantOutputs(const uint8_t* const* in, uint8_t* const* out, int row
 
 }  // namespace
 
+const VectorRoutines& PassRoutines()
+{
+#if defined(TOVANREL_HAVE_AVX)
+    if (UseWideVectors && ProcessorHasAvx()) return AvxRoutines;
+#endif
+    return Sse2Routines;
+}
+
 size_t FilterWorkspaceBytes(int32_t sourceWidth, int32_t sourceHeight, int32_t newWidth, int32_t newHeight,
                             uint32_t bits, uint32_t capacity)
 {
@@ -493,7 +493,7 @@ bool VerticalFilterPass(const PictureRows& source, const PictureRows& destinatio
     if (w.rowRoom == 0) return VerticalRowAtATime(source, destination, w, windows);
     // A 24-bit picture is first tried as grey: summed once per pixel, as its
     // three channel sums are the same sum.
-    const VectorRoutines& v = Routines();
+    const VectorRoutines& v = PassRoutines();
     if (source.bits == 24 && VerticalWithRowCache(source, destination, w, windows, true, v)) return true;
     VerticalWithRowCache(source, destination, w, windows, false, v);
     return false;
@@ -509,7 +509,7 @@ void HorizontalFilterPass(const PictureRows& source, const PictureRows& destinat
         HorizontalOneWindowAtATime(source, destination, windows);
         return;
     }
-    const VectorRoutines& v = Routines();
+    const VectorRoutines& v = PassRoutines();
     const WindowTable& table = windows.table();
     ConstantSums sums(w.constantSums, table.weightSets);
     const uint32_t bpp = BytesPerPixel(bits);

@@ -37,8 +37,9 @@ extern uint64_t FilterRowCacheLimit;
 // pictures need memory for one window only (settable for tests).
 extern uint64_t FilterWindowMemoryLimit;
 
-// Whether the passes may use 256-bit vectors where the processor has them
-// (settable for tests, which compare both ways with the plain reading).
+// Whether the passes (and the grey reduction) may use 256-bit routines where
+// the processor has them (settable for tests, which compare both ways with
+// the plain reading).
 extern bool UseWideVectors;
 
 // Working memory of one rescale, shared by both passes and carved out of one

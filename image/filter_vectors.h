@@ -51,7 +51,16 @@ extern const VectorRoutines Sse2Routines;
 #if defined(TOVANREL_HAVE_AVX)
 // 256-bit routines, only for processors and systems with AVX (cpu_features.h).
 extern const VectorRoutines AvxRoutines;
+
+// The grey reduction's levels of `width` 24-bit pixels (blue, green, red),
+// sixteen at a time with the byte shuffles every processor with AVX has:
+// 77R/255 + 150G/255 + 28B/255, each term truncated (grey_reduce.h).
+void AvxGreyLevels(const uint8_t* pixels, int32_t width, uint8_t* out);
 #endif
+
+// The routines the passes use: the 256-bit ones where the processor has them
+// and UseWideVectors (filter_passes.h) lets them, else the 128-bit ones.
+const VectorRoutines& PassRoutines();
 
 // Helpers of the passes' bookkeeping, in 128-bit vectors.
 

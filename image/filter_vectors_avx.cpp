@@ -248,6 +248,53 @@ void HorizontalColourRow(const uint8_t* src, uint32_t bytesPerPixel, int32_t sou
 
 }  // namespace
 
+void AvxGreyLevels(const uint8_t* pixels, int32_t width, uint8_t* out)
+{
+    // Byte i of a 48-byte group of sixteen pixels is channel i % 3 of pixel
+    // i / 3: each channel's sixteen bytes are gathered from the three loads.
+    __m128i pick[3][3];
+    for (int channel = 0; channel < 3; ++channel) {
+        alignas(16) int8_t from[3][16];
+        for (int p = 0; p < 16; ++p) {
+            const int at = 3 * p + channel;
+            for (int load = 0; load < 3; ++load)
+                from[load][p] = at / 16 == load ? static_cast<int8_t>(at % 16) : static_cast<int8_t>(-1);
+        }
+        for (int load = 0; load < 3; ++load) pick[channel][load] = _mm_load_si128(reinterpret_cast<const __m128i*>(from[load]));
+    }
+    // weight x v / 255, truncated, in eight 16-bit lanes: t / 255 is
+    // (t + 1 + t / 256) / 256 for every t below 65535 (here at most 38250).
+    auto term = [](__m128i v, int weight) {
+        const __m128i t = _mm_mullo_epi16(v, _mm_set1_epi16(static_cast<short>(weight)));
+        return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(t, _mm_set1_epi16(1)), _mm_srli_epi16(t, 8)), 8);
+    };
+    const __m128i zero = _mm_setzero_si128();
+    int32_t x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const uint8_t* in = pixels + 3 * static_cast<size_t>(x);
+        const __m128i loads[3] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)),
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16)),
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 32))};
+        __m128i channels[3];
+        for (int channel = 0; channel < 3; ++channel)
+            channels[channel] = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(loads[0], pick[channel][0]),
+                                                          _mm_shuffle_epi8(loads[1], pick[channel][1])),
+                                             _mm_shuffle_epi8(loads[2], pick[channel][2]));
+        const __m128i levels[2] = {
+            _mm_add_epi16(_mm_add_epi16(term(_mm_unpacklo_epi8(channels[2], zero), 77),
+                                        term(_mm_unpacklo_epi8(channels[1], zero), 150)),
+                          term(_mm_unpacklo_epi8(channels[0], zero), 28)),
+            _mm_add_epi16(_mm_add_epi16(term(_mm_unpackhi_epi8(channels[2], zero), 77),
+                                        term(_mm_unpackhi_epi8(channels[1], zero), 150)),
+                          term(_mm_unpackhi_epi8(channels[0], zero), 28))};
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(levels[0], levels[1]));
+    }
+    for (; x < width; ++x) {
+        const uint8_t* p = pixels + 3 * static_cast<size_t>(x);
+        out[x] = static_cast<uint8_t>(77 * p[2] / 255 + 150 * p[1] / 255 + 28 * p[0] / 255);
+    }
+}
+
 // Addresses only: initialised when the program is loaded, so no code of this
 // file runs before ProcessorHasAvx() has been asked.
 const VectorRoutines AvxRoutines = {

@@ -1,6 +1,7 @@
 // Separable filtered rescaling: one pass along the rows and one along the
-// columns through an 8-bit-per-channel intermediate picture. RescaleDib takes
-// its working memory from global blocks made within the call; RescalePixels
+// columns through an 8-bit-per-channel intermediate picture. One pipeline:
+// RescaleDib locks its block and rescales its rows with RescalePixels, which
+// plans the passes (PlanRescale) and runs them (RunPlan) with working memory
 // from the heap, kept between calls in a RescaleMemory when one is given.
 #include "image/rescale.h"
 
@@ -10,6 +11,7 @@
 
 #include "image/filter_passes.h"
 #include "image/packed_dib.h"
+#include "image/rescale_plan.h"
 
 namespace {
 
@@ -18,16 +20,14 @@ constexpr size_t WorkingAlignment = 64;  // a cache line; more than any vector n
 
 bool IsFilteredDepth(uint32_t bits) { return bits == 8 || bits == 24 || bits == 32; }
 
-// Only 8-, 24- and 32-bit bottom-up pictures with pixels, whose rows can be
-// addressed, are filtered; a blur that is not a number would make every
-// window meaningless.
+}  // namespace
+
 bool IsFilteredSource(const BITMAPINFOHEADER* header, double blur)
 {
     return IsFilteredDepth(header->biBitCount) && header->biWidth > 0 && header->biHeight > 0 &&
            DibRowsFit(header->biWidth, header->biHeight, header->biBitCount) && std::isfinite(blur);
 }
 
-// The rows of a locked block.
 PictureRows RowsOfBlock(const BITMAPINFOHEADER* header)
 {
     return {const_cast<uint8_t*>(DibPixelBits(header)),
@@ -35,21 +35,13 @@ PictureRows RowsOfBlock(const BITMAPINFOHEADER* header)
             header->biWidth, header->biHeight, header->biBitCount};
 }
 
-// Everything a rescale decides from the sizes, before anything is allocated.
-struct RescalePlan {
-    int32_t sourceWidth, sourceHeight, newWidth, newHeight;
-    uint32_t bits;
-    PassScale horizontal, vertical;
-    const ResizeFilter* filter;
-    uint32_t capacity;       // contributors per window at most
-    bool horizontalFirst;
-    int32_t middleWidth, middleHeight;
-    size_t workspaceBytes;
-};
 
-bool PlanRescale(int32_t sourceWidth, int32_t sourceHeight, uint32_t bits, int32_t newWidth, int32_t newHeight,
-                 int32_t filterIndex, double blur, RescalePlan* plan)
+bool PlanRescale(const BITMAPINFOHEADER* source, int32_t newWidth, int32_t newHeight, int32_t filterIndex,
+                 double blur, RescalePlan* plan)
 {
+    const int32_t sourceWidth = source->biWidth, sourceHeight = source->biHeight;
+    const uint32_t bits = source->biBitCount;
+    filterIndex = std::min(std::max(filterIndex, 0), ResizeFilterCount - 1);
     double fx = static_cast<double>(newWidth) / sourceWidth;
     double fy = static_cast<double>(newHeight) / sourceHeight;
     if (fx < SmallestFactor) fx = SmallestFactor;
@@ -90,6 +82,8 @@ bool PlanRescale(int32_t sourceWidth, int32_t sourceHeight, uint32_t bits, int32
              workspaceBytes};
     return true;
 }
+
+namespace {
 
 void RunPasses(const RescalePlan& plan, const PictureRows& from, const PictureRows& middle, const PictureRows& to,
                FilterWorkspace& workspace)
@@ -163,6 +157,30 @@ HGLOBAL ResultBlockFor(const BITMAPINFOHEADER* header, int32_t newWidth, int32_t
 
 }  // namespace
 
+bool RunPlan(const RescalePlan& plan, const void* pixels, BITMAPINFOHEADER* to, RescaleMemory* kept,
+             const PictureRows* middle)
+{
+    const uint32_t bits = plan.bits;
+    if (!DibRowsFit(plan.middleWidth, plan.middleHeight, bits)) return false;
+    const size_t middleStride = static_cast<size_t>(DibStride(plan.middleWidth, bits));
+    const uint64_t middleBytes = middle ? 0 : DibImageBytes(plan.middleWidth, plan.middleHeight, bits);
+    const uint64_t workspaceBytes =
+        (uint64_t(plan.workspaceBytes) + WorkingAlignment - 1) & ~uint64_t(WorkingAlignment - 1);
+    if (workspaceBytes + middleBytes > SIZE_MAX - WorkingAlignment) return false;
+
+    WorkingMemory working(static_cast<size_t>(workspaceBytes + middleBytes), kept);
+    if (!working.get()) return false;
+    FilterWorkspace workspace = MakeFilterWorkspace(working.get(), plan.sourceWidth, plan.sourceHeight,
+                                                    plan.newWidth, plan.newHeight, bits, plan.capacity);
+    const PictureRows from = {static_cast<uint8_t*>(const_cast<void*>(pixels)),
+                              static_cast<size_t>(DibStride(plan.sourceWidth, bits)), plan.sourceWidth,
+                              plan.sourceHeight, bits};
+    const PictureRows ownMiddle = {working.get() + workspaceBytes, middleStride, plan.middleWidth,
+                                   plan.middleHeight, bits};
+    RunPasses(plan, from, middle ? *middle : ownMiddle, RowsOfBlock(to), workspace);
+    return true;
+}
+
 void* RescaleMemory::reserve(size_t bytes)
 {
     if (bytes > keepLimit_) return nullptr;
@@ -184,54 +202,20 @@ void RescaleMemory::release()
 
 HGLOBAL RescaleDib(HGLOBAL source, int32_t newWidth, int32_t newHeight, int32_t filterIndex, double blur)
 {
-    filterIndex = std::min(std::max(filterIndex, 0), ResizeFilterCount - 1);
     if (!source) return nullptr;
-
-    bool sameSize = false;
-    GlobalBlock destination;
     {
-        LockedDib sourceDib(source);
-        if (!sourceDib) return nullptr;
-        const BITMAPINFOHEADER* from = sourceDib.header();
-        if (!IsFilteredSource(from, blur)) return nullptr;
-        const uint32_t bits = from->biBitCount;
-
-        RgbPalette palette;
-        GetPackedDibPalette(from, &palette);
-        destination.reset(CreatePackedDib(newWidth, newHeight, &palette, bits));
-        if (!destination) return nullptr;
-        LockedGlobal destinationLock(destination.get());
-        if (!destinationLock.get()) return nullptr;
-        auto* to = static_cast<BITMAPINFOHEADER*>(destinationLock.get());
-
-        if (newWidth == from->biWidth && newHeight == from->biHeight && blur == 1.0) {
-            sameSize = true;
-        } else {
-            RescalePlan plan;
-            if (!PlanRescale(from->biWidth, from->biHeight, bits, newWidth, newHeight, filterIndex, blur, &plan))
-                return nullptr;
-            GlobalBlock workspaceBlock(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, plan.workspaceBytes));
-            if (!workspaceBlock) return nullptr;
-            LockedGlobal workspaceLock(workspaceBlock.get());
-            if (!workspaceLock.get()) return nullptr;
-            FilterWorkspace workspace = MakeFilterWorkspace(workspaceLock.get(), from->biWidth, from->biHeight,
-                                                            newWidth, newHeight, bits, plan.capacity);
-
-            GlobalBlock intermediate(CreatePackedDib(plan.middleWidth, plan.middleHeight, &palette, bits));
-            if (!intermediate) return nullptr;
-            LockedGlobal intermediateLock(intermediate.get());
-            if (!intermediateLock.get()) return nullptr;
-            auto* middle = static_cast<BITMAPINFOHEADER*>(intermediateLock.get());
-
-            RunPasses(plan, RowsOfBlock(from), RowsOfBlock(middle), RowsOfBlock(to), workspace);
-        }
+        LockedDib dib(source);
+        if (!dib) return nullptr;
+        const BITMAPINFOHEADER* header = dib.header();
+        if (!IsFilteredSource(header, blur)) return nullptr;
+        if (newWidth != header->biWidth || newHeight != header->biHeight || blur != 1.0)
+            return RescalePixels(header, DibPixelBits(header), newWidth, newHeight, filterIndex, blur, nullptr);
+        // Nothing changes: the destination is made first, as for any size,
+        // and then given way to a byte-for-byte copy of the whole block,
+        // whatever the filter.
+        if (!GlobalBlock(ResultBlockFor(header, newWidth, newHeight))) return nullptr;
     }
-    if (sameSize) {
-        // Nothing changes: a byte-for-byte copy, whatever the filter.
-        destination.reset();
-        return DuplicateGlobalBlock(source);
-    }
-    return destination.release();
+    return DuplicateGlobalBlock(source);
 }
 
 HGLOBAL RescalePixels(const BITMAPINFOHEADER* header, const void* pixels, int32_t newWidth, int32_t newHeight,
@@ -243,53 +227,14 @@ HGLOBAL RescalePixels(const BITMAPINFOHEADER* header, const void* pixels, int32_
         return CopyOfPicture(header, pixels);
     // Sizes that cannot be rescaled are refused before anything is allocated.
     RescalePlan plan;
-    if (!PlanRescale(header->biWidth, header->biHeight, header->biBitCount, newWidth, newHeight,
-                     std::min(std::max(filterIndex, 0), ResizeFilterCount - 1), blur, &plan))
-        return nullptr;
+    if (!PlanRescale(header, newWidth, newHeight, filterIndex, blur, &plan)) return nullptr;
     GlobalBlock destination(ResultBlockFor(header, newWidth, newHeight));
     if (!destination) return nullptr;
-    if (!RescalePixelsInto(header, pixels, destination.get(), filterIndex, blur, memory)) return nullptr;
-    return destination.release();
-}
-
-int RescalePixelsInto(const BITMAPINFOHEADER* header, const void* pixels, HGLOBAL destination,
-                      int32_t filterIndex, double blur, RescaleMemory* memory)
-{
-    filterIndex = std::min(std::max(filterIndex, 0), ResizeFilterCount - 1);
-    if (!header || !pixels || !destination || !IsFilteredSource(header, blur)) return 0;
-    LockedGlobal destinationLock(destination);
+    LockedGlobal destinationLock(destination.get());
     auto* to = static_cast<BITMAPINFOHEADER*>(destinationLock.get());
-    if (!to || to->biBitCount != header->biBitCount) return 0;
-    const uint32_t bits = header->biBitCount;
-    const int32_t sourceWidth = header->biWidth;
-    const int32_t sourceHeight = header->biHeight;
-    const int32_t newWidth = to->biWidth;
-    const int32_t newHeight = to->biHeight;
-    if (newWidth < 0 || newHeight < 0) return 0;
-    if (newWidth == sourceWidth && newHeight == sourceHeight && blur == 1.0) {
-        // Nothing changes: the rows as they are.
-        std::memcpy(DibPixelBits(to), pixels, static_cast<size_t>(DibImageBytes(newWidth, newHeight, bits)));
-        return 1;
-    }
-
-    RescalePlan plan;
-    if (!PlanRescale(sourceWidth, sourceHeight, bits, newWidth, newHeight, filterIndex, blur, &plan)) return 0;
-    if (!DibRowsFit(plan.middleWidth, plan.middleHeight, bits)) return 0;
-    const size_t middleStride = static_cast<size_t>(DibStride(plan.middleWidth, bits));
-    const uint64_t middleBytes = DibImageBytes(plan.middleWidth, plan.middleHeight, bits);
-    const uint64_t workspaceBytes = (uint64_t(plan.workspaceBytes) + WorkingAlignment - 1) & ~uint64_t(WorkingAlignment - 1);
-    if (workspaceBytes + middleBytes > SIZE_MAX - WorkingAlignment) return 0;
-
-    WorkingMemory working(static_cast<size_t>(workspaceBytes + middleBytes), memory);
-    if (!working.get()) return 0;
-    FilterWorkspace workspace = MakeFilterWorkspace(working.get(), sourceWidth, sourceHeight, newWidth,
-                                                    newHeight, bits, plan.capacity);
-    const PictureRows from = {static_cast<uint8_t*>(const_cast<void*>(pixels)),
-                              static_cast<size_t>(DibStride(sourceWidth, bits)), sourceWidth, sourceHeight, bits};
-    const PictureRows middle = {working.get() + workspaceBytes, middleStride, plan.middleWidth, plan.middleHeight,
-                                bits};
-    RunPasses(plan, from, middle, RowsOfBlock(to), workspace);
-    return 1;
+    if (!to || !RunPlan(plan, pixels, to, memory)) return nullptr;
+    destinationLock.reset();
+    return destination.release();
 }
 
 HGLOBAL RescaleDibPercent(HGLOBAL source, int32_t horizontalPercent, int32_t verticalPercent, int32_t filterIndex)

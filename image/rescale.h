@@ -9,7 +9,9 @@
 #include <cstdint>
 
 // A new block of newWidth x newHeight with the source's depth and colour
-// table, or null. The source keeps its contents and its lock count.
+// table, or null. The source keeps its contents and its lock count. The only
+// global block it allocates is the result (working memory is heap memory of
+// the call).
 HGLOBAL RescaleDib(HGLOBAL source, int32_t newWidth, int32_t newHeight, int32_t filterIndex,
                    double blur);
 
@@ -22,9 +24,9 @@ HGLOBAL RescaleDibPercent(HGLOBAL source, int32_t horizontalPercent, int32_t ver
 // memory (never a global block or a GDI object). It grows to what the largest
 // call needs, up to its keep limit; a call that needs more takes its memory for
 // the length of the call only. Reducing 1024 x 1024 x 24 bits to 256 x 256
-// keeps about 1.5 MB (0.75 MB of it the intermediate picture); the leader's
-// preview sizes need less, so a build and the preview interleaving through
-// one RescaleMemory share one block.
+// keeps about 1.5 MB (0.75 MB of it the intermediate picture, which a
+// KeptRescale holds itself); the leader's preview sizes need less, so a build
+// and the preview interleaving through one RescaleMemory share one block.
 class RescaleMemory {
 public:
     static constexpr size_t DefaultKeepLimit = 16u << 20;
@@ -60,15 +62,3 @@ private:
 // the call. The only global block allocated is the result. Never throws.
 HGLOBAL RescalePixels(const BITMAPINFOHEADER* header, const void* pixels, int32_t newWidth,
                       int32_t newHeight, int32_t filterIndex, double blur, RescaleMemory* memory);
-
-// RescalePixels in two steps, for a caller that wants the result's memory
-// before it has the picture (the frame pipeline makes its frame's block
-// before painting, so that a frame without memory is one not painted). The
-// caller makes `destination` as RescalePixels would: CreatePackedDib at the
-// new size with the source's depth and colour table. This fills it from the
-// picture, the new size read from the block, with the bytes RescalePixels
-// gives. 1 when it has; 0 when the block cannot be locked or does not match
-// the source's depth, or working memory cannot be had. The block stays the
-// caller's either way.
-int RescalePixelsInto(const BITMAPINFOHEADER* header, const void* pixels, HGLOBAL destination,
-                      int32_t filterIndex, double blur, RescaleMemory* memory);

@@ -4,6 +4,7 @@
 #include "plugin/build_driver.h"
 
 #include <cstring>
+#include <utility>
 
 #include "plugin/module_state.h"
 #include "plugin/ranged_items.h"
@@ -44,21 +45,21 @@ void FillFileObjectRecord(FileObjectRecord* record, HWND dialog, int32_t width, 
     record->frameHint = startNumber * LeaderFramesPerNumber;
 }
 
-// Hands one frame to the host and frees its block; returns the host's answer.
-int32_t HandOverFrame(HWND dialog, HostCallback callback, FileObjectRecord* file, HGLOBAL block,
+// Hands one frame to the host and frees its block, whatever the host
+// answered; returns the answer.
+int32_t HandOverFrame(HWND dialog, HostCallback callback, FileObjectRecord* file, GlobalBlock block,
                       int32_t index, BuildKind kind)
 {
     FrameRecord frame;
     std::memset(&frame, 0, sizeof frame);
     frame.size = sizeof(FrameRecord);
     frame.version = PluginInterfaceVersion;
-    frame.image = block;
+    frame.image = block.get();
     frame.delay = GetRangedItemValue(dialog, IDC_DELAY);
     frame.index = index;
     frame.buildKind = kind == BuildKind::Ok ? -1 : 0;
     int32_t taken = callback(file, HostOpAddImage, 0, &frame);
     if (!taken) ShowPluginMessage(dialog, kAddImageFailed);
-    GlobalFree(block);
     return taken;
 }
 
@@ -97,23 +98,26 @@ int RunLeaderBuild(HWND dialog, HostCallback callback, BuildKind kind, FrameCach
     }
 
     // The whole build in the format the host asked for when it began.
-    const FrameFormat format = HostWantsPaletteImages() ? FrameFormat::GreyPalette : FrameFormat::TrueColour;
+    FrameRequest request;
+    request.rect = frameRect;
+    request.resetNumber = startNumber;
+    request.format = HostWantsPaletteImages() ? FrameFormat::GreyPalette : FrameFormat::TrueColour;
     int32_t success = 1;
     try {
         int32_t index = 0;
-        int32_t more = 1;
+        bool more = true;
         int failuresInARow = 0;
         do {
-            HGLOBAL block = RenderLeaderFrame(frames, &frameRect, &counter.number, &counter.angle,
-                                              LeaderSweepStep, startNumber, format, &more);
-            if (block) {
+            LeaderFrame frame = RenderLeaderFrame(frames, request, counter);
+            more = frame.more;
+            if (frame.block) {
                 failuresInARow = 0;
-                success = HandOverFrame(dialog, callback, &file, block, index, kind) != 0 ? 1 : 0;
+                success = HandOverFrame(dialog, callback, &file, std::move(frame.block), index, kind) != 0 ? 1 : 0;
                 ++index;
             } else if (++failuresInARow >= MaxConsecutiveFrameFailures) {
                 success = 0;  // the pipeline cannot make frames: finish as failed
             }
-        } while (more == 1 && success != 0);
+        } while (more && success != 0);
     } catch (...) {
         // Something below failed in a way a null block could not tell (C++
         // code out of memory, say): the file object is still finished, as failed.

@@ -154,20 +154,19 @@ INT_PTR InitialiseDialog(HWND dialog, const HostContext* context)
     return FALSE;  // leave the keyboard focus where it is
 }
 
-// Copies a packed DIB onto the device context at (x, y), at its own size,
-// through a device-dependent bitmap. Releases everything it made on every path.
+// Copies a packed DIB onto the device context at (x, y), at its own size, as
+// a plain copy of its pixels, straight from the block: a device-dependent
+// bitmap and a memory DC to copy it from give the same pixels, but under
+// Wine making them costs forty times the copy itself (0.46 ms against
+// 0.013 ms for a 100 x 88 frame), most of a preview paint.
 void BlitPackedDib(HDC dc, int x, int y, HGLOBAL block)
 {
     LockedDib dib(block);
     if (!dib) return;
     const BITMAPINFOHEADER* header = dib.header();
-    GdiBitmap bitmap(CreateDIBitmap(dc, header, CBM_INIT, DibPixelBits(header),
-                                    reinterpret_cast<const BITMAPINFO*>(header), DIB_RGB_COLORS));
-    if (!bitmap) return;
-    MemoryDc memory = MemoryDc::CompatibleWith(dc);
-    if (!memory) return;
-    SelectionScope selected(memory, bitmap.get());
-    BitBlt(dc, x, y, header->biWidth, std::abs(header->biHeight), memory, 0, 0, SRCCOPY);
+    const DWORD rows = static_cast<DWORD>(std::abs(header->biHeight));
+    SetDIBitsToDevice(dc, x, y, static_cast<DWORD>(header->biWidth), rows, 0, 0, 0, rows, DibPixelBits(header),
+                      reinterpret_cast<const BITMAPINFO*>(header), DIB_RGB_COLORS);
 }
 
 // Draws the preview: a border in the button-shadow colour, then the next
@@ -177,12 +176,13 @@ void PaintPreview(const DRAWITEMSTRUCT* item, DialogSession* session)
     RECT area = item->rcItem;
     FrameRect(item->hDC, &area, GetSysColorBrush(COLOR_BTNSHADOW));
     InflateRect(&area, -1, -1);
-    LeaderCounter* counter = PreviewCounter();
-    int32_t more = 0;  // the preview ignores the end of the countdown and goes round again
-    const FrameFormat format = HostWantsPaletteImages() ? FrameFormat::GreyPalette : FrameFormat::TrueColour;
-    GlobalBlock frame(RenderLeaderFrame(session ? session->frames() : nullptr, &area, &counter->number,
-                                        &counter->angle, LeaderSweepStep, kPreviewResetNumber, format, &more));
-    if (frame) BlitPackedDib(item->hDC, area.left, area.top, frame.get());
+    FrameRequest request;
+    request.rect = area;
+    request.resetNumber = kPreviewResetNumber;
+    request.format = HostWantsPaletteImages() ? FrameFormat::GreyPalette : FrameFormat::TrueColour;
+    // The preview ignores the end of the countdown and goes round again.
+    const LeaderFrame frame = RenderLeaderFrame(session ? session->frames() : nullptr, request, *PreviewCounter());
+    if (frame.block) BlitPackedDib(item->hDC, area.left, area.top, frame.block.get());
 }
 
 void RunOkBuild(HWND dialog, DialogSession* session, HostCallback callback)
@@ -253,7 +253,7 @@ INT_PTR DispatchDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM l
     case WM_SETTINGCHANGE:
     case WM_FONTCHANGE:
         // Text may be drawn otherwise from now on: what was learnt from it goes.
-        if (DialogSession* session = SessionOf(dialog)) session->frames()->forgetNumbers();
+        if (DialogSession* session = SessionOf(dialog)) ForgetWhatFramesLearntFromText(*session->frames());
         return FALSE;
     case WM_DESTROY:
         KillTimer(dialog, kPreviewTimer);

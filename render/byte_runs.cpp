@@ -1,4 +1,5 @@
-// Finding, comparing and writing runs of equal bytes.
+// Finding, comparing and writing runs of equal bytes, and marking as changed
+// the pixels they cover.
 #include "render/byte_runs.h"
 
 #include <cstring>
@@ -15,6 +16,65 @@ ByteRun RunOf(size_t from, size_t to, uint8_t value)
 void StampRuns(uint8_t* pixels, const ByteRuns& runs)
 {
     for (const ByteRun& run : runs) std::memset(pixels + run.offset, run.value, run.length);
+}
+
+ByteRuns RunsWithin(const ByteRuns& runs, const ChangedPixels& region, int32_t width, int32_t height)
+{
+    ByteRuns within;
+    const size_t stride = static_cast<size_t>(DibStride(width, 24));
+    for (const ByteRun& run : runs) {
+        const size_t runEnd = size_t(run.offset) + run.length;
+        for (size_t row = run.offset / stride; row * stride < runEnd; ++row) {
+            const ChangedPixels::Span span = region.row(height - 1 - static_cast<int32_t>(row));
+            if (span.empty()) continue;
+            const size_t start = std::max<size_t>(run.offset, row * stride + static_cast<size_t>(span.from) * 3);
+            const size_t end = std::min(runEnd, row * stride + static_cast<size_t>(span.to) * 3);
+            if (start < end) within.push_back(RunOf(start, end, run.value));
+        }
+    }
+    return within;
+}
+
+void MarkRunsChanged(ChangedPixels& changed, const ByteRuns& runs, int32_t width, int32_t height)
+{
+    if (changed.all()) return;
+    const size_t stride = static_cast<size_t>(DibStride(width, 24));
+    const size_t rowBytes = static_cast<size_t>(width) * 3;
+    for (const ByteRun& run : runs) {
+        // A run may go on over several rows (and their padding).
+        size_t at = run.offset, left = run.length;
+        while (left > 0) {
+            const size_t row = at / stride, inRow = at % stride;
+            const size_t take = std::min(left, stride - inRow);
+            if (inRow < rowBytes) {
+                const size_t end = std::min(inRow + take, rowBytes);
+                changed.mark(height - 1 - static_cast<int32_t>(row), static_cast<int32_t>(inRow / 3),
+                             static_cast<int32_t>((end + 2) / 3));
+            }
+            at += take;
+            left -= take;
+        }
+    }
+}
+
+void MarkBoxChanged(ChangedPixels& changed, const RECT& box)
+{
+    for (LONG y = box.top; y < box.bottom; ++y) changed.mark(y, box.left, box.right);
+}
+
+void StampRunsWithin(uint8_t* pixels, const ByteRuns& runs, const ByteRuns& within)
+{
+    // Both in order: walk them side by side.
+    auto other = within.begin();
+    for (const ByteRun& run : runs) {
+        const size_t runEnd = size_t(run.offset) + run.length;
+        while (other != within.end() && size_t(other->offset) + other->length <= run.offset) ++other;
+        for (auto part = other; part != within.end() && part->offset < runEnd; ++part) {
+            const size_t start = std::max<size_t>(run.offset, part->offset);
+            const size_t end = std::min(runEnd, size_t(part->offset) + part->length);
+            std::memset(pixels + start, run.value, end - start);
+        }
+    }
 }
 
 size_t EndOfRun(const uint8_t* pixels, size_t from, size_t bytes)
@@ -49,23 +109,6 @@ bool RunsOfBytes(const uint8_t* pixels, size_t bytes, size_t maxRuns, ByteRuns* 
     }
     runs->shrink_to_fit();
     return true;
-}
-
-ByteRuns RunsWhereEqual(const uint8_t* first, const uint8_t* second, size_t bytes)
-{
-    ByteRuns runs;
-    for (size_t i = 0; i < bytes;) {
-        if (first[i] != second[i]) {
-            ++i;
-            continue;
-        }
-        size_t end = i + 1;
-        while (end < bytes && first[end] == second[end] && first[end] == first[i]) ++end;
-        runs.push_back(RunOf(i, end, first[i]));
-        i = end;
-    }
-    runs.shrink_to_fit();
-    return runs;
 }
 
 ByteRuns BackdropDifference(const ByteRuns& from, const ByteRuns& to)

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "image/changed_pixels.h"
 #include "win/dib_stride.h"
 
 // A run of bytes of one value. A backdrop is a set of these that covers every
@@ -24,21 +25,29 @@ using ByteRuns = std::vector<ByteRun>;
 
 // Writes runs into pixel memory of the size they were learnt for.
 void StampRuns(uint8_t* pixels, const ByteRuns& runs);
+// The same, only where they overlap the runs `within` (what was just written
+// over them: the rest of them is in the pixels already).
+void StampRunsWithin(uint8_t* pixels, const ByteRuns& runs, const ByteRuns& within);
 
 // The runs of `bytes` bytes of pixel memory, all of it; false (runs empty)
 // when they would be more than maxRuns. Throws std::bad_alloc when memory
 // runs out.
 bool RunsOfBytes(const uint8_t* pixels, size_t bytes, size_t maxRuns, ByteRuns* runs);
 
-// The runs where two pictures' bytes are equal (one value in both): what
-// drawing the same thing on two different fields left alone. Throws
-// std::bad_alloc when memory runs out.
-ByteRuns RunsWhereEqual(const uint8_t* first, const uint8_t* second, size_t bytes);
-
 // The runs of the backdrop `to` where it differs from the backdrop `from`
 // (both of one size, covering every byte): stamped on pixels that hold
 // `from`, they leave `to`. Throws std::bad_alloc when memory runs out.
 ByteRuns BackdropDifference(const ByteRuns& from, const ByteRuns& to);
+
+// The parts of `runs` (over a width x height 24-bit surface) that lie over
+// the pixels of `region`. Throws std::bad_alloc when memory runs out.
+ByteRuns RunsWithin(const ByteRuns& runs, const ChangedPixels& region, int32_t width, int32_t height);
+
+// Marks the pixels of a width x height 24-bit surface that runs cover (a
+// pixel whose bytes a run touches at all).
+void MarkRunsChanged(ChangedPixels& changed, const ByteRuns& runs, int32_t width, int32_t height);
+// Marks every pixel of a box of the surface (left, top, right, bottom from the top).
+void MarkBoxChanged(ChangedPixels& changed, const RECT& box);
 
 // The end of the run of equal bytes that starts at `from`, at most `bytes`.
 size_t EndOfRun(const uint8_t* pixels, size_t from, size_t bytes);
@@ -47,26 +56,33 @@ size_t EndOfRun(const uint8_t* pixels, size_t from, size_t bytes);
 // `box` of a width x height 24-bit surface (bottom-up rows; the box counts
 // from the top), in the order of the runs: start and end are offsets in the
 // surface's pixel memory, boxAt the same place in a bottom-up 24-bit
-// picture of the box. The runs are in order and cover what they cover once.
-// Stops, returning false, when visit does.
+// picture of the box. The runs are in order and cover what they cover once;
+// only those that reach into the box's rows are walked, so sparse runs (a
+// backdrop's difference from another) cost little. Stops, returning false,
+// when visit does.
 template <typename Visit>
 bool ForEachRunInBox(const ByteRuns& runs, int32_t width, int32_t height, const RECT& box, Visit visit)
 {
+    if (box.left >= box.right || box.top >= box.bottom) return true;
     const size_t stride = static_cast<size_t>(DibStride(width, 24));
     const size_t boxStride = static_cast<size_t>(DibStride(box.right - box.left, 24));
-    for (LONG y = box.top; y < box.bottom; ++y) {
-        const size_t from = static_cast<size_t>(height - 1 - y) * stride + static_cast<size_t>(box.left) * 3;
-        const size_t to = from + static_cast<size_t>(box.right - box.left) * 3;
-        const size_t boxRow = static_cast<size_t>(box.bottom - 1 - y) * boxStride;
-        // The first run that reaches into the row's part of the box is the
-        // last starting at or before `from`, or the next.
-        auto run = std::upper_bound(runs.begin(), runs.end(), from,
-                                    [](size_t at, const ByteRun& r) { return at < r.offset; });
-        if (run != runs.begin() && size_t(run[-1].offset) + run[-1].length > from) --run;
-        for (; run != runs.end() && run->offset < to; ++run) {
-            const size_t start = std::max<size_t>(from, run->offset);
-            const size_t end = std::min(to, size_t(run->offset) + run->length);
-            if (!visit(start, end, run->value, boxRow + (start - from))) return false;
+    const size_t left = static_cast<size_t>(box.left) * 3, right = static_cast<size_t>(box.right) * 3;
+    // The box's rows lie together in memory, the bottom one first.
+    const size_t firstRow = static_cast<size_t>(height - box.bottom), lastRow = static_cast<size_t>(height - 1 - box.top);
+    const size_t from = firstRow * stride + left, to = lastRow * stride + right;
+    // The first run that reaches past `from` is the last starting at or
+    // before it, or the next.
+    auto run = std::upper_bound(runs.begin(), runs.end(), from, [](size_t at, const ByteRun& r) { return at < r.offset; });
+    if (run != runs.begin() && size_t(run[-1].offset) + run[-1].length > from) --run;
+    for (; run != runs.end() && run->offset < to; ++run) {
+        const size_t runEnd = size_t(run->offset) + run->length;
+        for (size_t row = std::max(firstRow, size_t(run->offset) / stride); row <= lastRow && row * stride < runEnd;
+             ++row) {
+            const size_t start = std::max(row * stride + left, size_t(run->offset));
+            const size_t end = std::min(row * stride + right, runEnd);
+            if (start >= end) continue;
+            const size_t boxRow = (row - firstRow) * boxStride;
+            if (!visit(start, end, run->value, boxRow + (start - row * stride - left))) return false;
         }
     }
     return true;

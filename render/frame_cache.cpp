@@ -1,4 +1,5 @@
-// The frame pipeline's per-size cache, least recently used dropped first.
+// The frame pipeline's per-size cache: a size is found or made, and made the
+// most recently used; the one used least recently is dropped first.
 #include "render/frame_cache.h"
 
 #include <algorithm>
@@ -24,15 +25,6 @@ void FrameCache::release()
 {
     for (auto& kept : recentFirst_) kept.reset();
     rescale_.release();
-}
-
-void FrameCache::forgetNumbers()
-{
-    for (auto& kept : recentFirst_) {
-        if (!kept) continue;
-        kept->layers.forgetNumbers();
-        kept->surface.laid = {};  // it holds a number laid from the pictures dropped
-    }
 }
 
 size_t FrameCache::keptBytes() const

@@ -1,19 +1,10 @@
-// The per-size store of learnt layers.
+// The per-size store of learnt layers: what is kept, and whether there is
+// room for more.
 #include "render/kept_layers.h"
 
-#include <new>
 #include <utility>
 
-#include "image/packed_dib.h"
 #include "render/layer_learning.h"
-
-namespace {
-
-// A backdrop is a handful of runs per row (background, sector, background);
-// anything much busier is not kept.
-constexpr size_t MaxBackdropRunsPerRow = 8;
-
-}  // namespace
 
 const ByteRuns* KeptLayers::backdrop(int32_t angle) const
 {
@@ -21,50 +12,31 @@ const ByteRuns* KeptLayers::backdrop(int32_t angle) const
     return &backdrops_[angle];
 }
 
-bool KeptLayers::backdropWanted(int32_t angle) const
+bool KeptLayers::wantsBackdrop(int32_t angle) const
 {
     return angle >= 1 && angle <= MaxAngle && backdrops_[angle].empty() && backdropCount_ < MaxBackdrops &&
            SideCanBeLearnt(width_, height_);
 }
 
-bool KeptLayers::backdropRunsOf(const uint8_t* pixels, ByteRuns* runs) const
+void KeptLayers::keepBackdrop(int32_t angle, ByteRuns runs)
 {
-    const size_t bytes = static_cast<size_t>(height_) * static_cast<size_t>(DibStride(width_, 24));
-    return RunsOfBytes(pixels, bytes, MaxBackdropRunsPerRow * static_cast<size_t>(height_), runs);
-}
-
-void KeptLayers::learnBackdrop(int32_t angle, ByteRuns runs)
-{
-    if (!backdropWanted(angle) || runs.empty()) return;
+    if (!wantsBackdrop(angle) || runs.empty()) return;
     backdrops_[angle] = std::move(runs);
     ++backdropCount_;
 }
 
-const ByteRuns* KeptLayers::learnOverlay()
+void KeptLayers::keepOverlay(ByteRuns runs)
 {
-    if (!overlayKnown_) {
-        try {
-            ByteRuns runs;
-            if (!FindLeaderOverlay(width_, height_, &runs)) return nullptr;
-            overlay_ = std::move(runs);
-            overlayKnown_ = true;
-        } catch (const std::bad_alloc&) {
-            return nullptr;
-        }
-    }
-    return &overlay_;
-}
-
-KeptLayers::KeptNumber* KeptLayers::kept(int32_t number)
-{
-    for (KeptNumber& kept : numbers_)
-        if (kept.number == number) return &kept;
-    return nullptr;
+    if (overlayKnown_) return;
+    overlay_ = std::move(runs);
+    overlayKnown_ = true;
 }
 
 const KeptLayers::KeptNumber* KeptLayers::kept(int32_t number) const
 {
-    return const_cast<KeptLayers*>(this)->kept(number);
+    for (const KeptNumber& kept : numbers_)
+        if (kept.number == number) return &kept;
+    return nullptr;
 }
 
 const RECT* KeptLayers::numberBox(int32_t number) const
@@ -73,18 +45,15 @@ const RECT* KeptLayers::numberBox(int32_t number) const
     return known ? &known->box : nullptr;
 }
 
-const RECT* KeptLayers::learnNumberBox(int32_t number)
+bool KeptLayers::wantsNumberBox(int32_t number) const
 {
-    if (const KeptNumber* known = kept(number)) return &known->box;
-    if (numbers_.size() >= MaxNumbers) return nullptr;
-    try {
-        KeptNumber learnt = {number, {}};
-        if (!FindNumberBox(width_, height_, number, &learnt.box)) return nullptr;
-        numbers_.push_back(learnt);
-        return &numbers_.back().box;
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
+    return !kept(number) && numbers_.size() < MaxNumbers && SideCanBeLearnt(width_, height_);
+}
+
+void KeptLayers::keepNumberBox(int32_t number, const RECT& box)
+{
+    if (!wantsNumberBox(number)) return;
+    numbers_.push_back({number, box});
 }
 
 KeptLayers::Laying KeptLayers::laying(int32_t number, bool overOneGrey) const
@@ -101,18 +70,13 @@ void KeptLayers::keepLaying(int32_t number, bool overOneGrey, bool givesGdisFram
             givesGdisFrame ? Laying::GivesGdisFrame : Laying::DiffersFromGdi;
 }
 
-bool KeptLayers::followTextSmoothing(const TextSmoothing& now)
-{
-    if (now == smoothing_) return false;
-    forgetNumbers();
-    smoothing_ = now;
-    return true;
-}
+void KeptLayers::keepPicture(int32_t number, NumberPicture picture) { pictures_.add(number, std::move(picture)); }
 
-void KeptLayers::forgetNumbers()
+void KeptLayers::forgetNumbers(const TextSmoothing& now)
 {
     numbers_.clear();
     pictures_.forget();
+    smoothing_ = now;
 }
 
 size_t KeptLayers::keptBytes() const

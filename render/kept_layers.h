@@ -9,9 +9,8 @@
 // to give GDI's frame. Those depend on how the system smooths text and on
 // the installed fonts, and are dropped when either may have changed.
 //
-// Nothing is ever learnt from a frame in which an object could not be made:
-// the learning functions say when they could not make theirs, and the kept
-// route keeps a backdrop only from a frame whose objects were all made.
+// A plain store: only the learner (frame_learner.h) writes to it, and it
+// keeps nothing but what it is handed.
 #pragma once
 
 #include <windows.h>
@@ -43,46 +42,46 @@ public:
 
     // The backdrop of this angle, or null when it has not been learnt.
     const ByteRuns* backdrop(int32_t angle) const;
-    size_t backdropCount() const { return backdropCount_; }
-    // Keeps the backdrop of this angle from pixel memory on which exactly it
-    // was painted (and flushed) with every object made. Keeps nothing when
-    // full, when the pixels are not a few runs per row, or when memory runs
-    // out.
-    void learnBackdrop(int32_t angle, ByteRuns runs);
-    // The runs of a painted backdrop, for learnBackdrop; false when there are
-    // too many to keep. Throws std::bad_alloc when memory runs out.
-    bool backdropRunsOf(const uint8_t* pixels, ByteRuns* runs) const;
-    bool backdropWanted(int32_t angle) const;
+    size_t backdropCount() const { return backdropCount_; }  // for the tests of the bound
+    // Whether a backdrop of this angle would be kept: its slot is free, there
+    // is room, and the size is one that is learnt at all.
+    bool wantsBackdrop(int32_t angle) const;
+    // Keeps it when wanted (and not empty).
+    void keepBackdrop(int32_t angle, ByteRuns runs);
 
     // The rings and crosshair, or null until learnt.
     const ByteRuns* overlay() const { return overlayKnown_ ? &overlay_ : nullptr; }
-    // The same, learnt now from GDI when not yet known; null when they cannot
-    // be learnt now (nothing is remembered of that).
-    const ByteRuns* learnOverlay();
+    void keepOverlay(ByteRuns runs);
+    // Whether a frame of this size has been made (or tried) before: learning
+    // the overlay waits for the second.
+    bool sizeSeen() const { return sizeSeen_; }
+    void keepSizeSeen() { sizeSeen_ = true; }
 
     // The box of the surface that the number's text can change, or null
     // until learnt.
     const RECT* numberBox(int32_t number) const;
-    // The same, learnt now from GDI when not yet known (see FindNumberBox);
-    // null when it cannot be learnt now, or this many numbers are kept.
-    const RECT* learnNumberBox(int32_t number);
+    // Whether a box of this number would be kept (one is not, and there is room).
+    bool wantsNumberBox(int32_t number) const;
+    void keepNumberBox(int32_t number, const RECT& box);
 
     // Whether laying the number from pictures over a box of one grey, or of
-    // more, was compared with GDI's whole frame, and what was found.
+    // more, was compared with GDI's drawing, and what was found.
     enum class Laying { Unchecked, GivesGdisFrame, DiffersFromGdi };
     Laying laying(int32_t number, bool overOneGrey) const;
     void keepLaying(int32_t number, bool overOneGrey, bool givesGdisFrame);
 
-    NumberPictures& numberPictures() { return pictures_; }
+    const NumberPictures& numberPictures() const { return pictures_; }
+    // Keeps a picture of the number; drops those of another number first.
+    void keepPicture(int32_t number, NumberPicture picture);
 
-    // Drops the boxes, pictures and verdicts when text is now smoothed
-    // otherwise than when they were learnt (kept with them from now on);
-    // true when it did.
-    bool followTextSmoothing(const TextSmoothing& now);
+    // How text was smoothed when the boxes, pictures and verdicts were learnt.
+    const TextSmoothing& numbersLearntUnder() const { return smoothing_; }
+    // Drops them, to be learnt again under `now`.
+    void forgetNumbers(const TextSmoothing& now);
     // Drops them: text may be drawn differently from now on.
-    void forgetNumbers();
+    void forgetNumbers() { forgetNumbers(smoothing_); }
 
-    // Heap bytes held by the learnt runs and pictures.
+    // Heap bytes held by the learnt runs and pictures (FrameCache::keptBytes).
     size_t keptBytes() const;
 
 private:
@@ -92,10 +91,11 @@ private:
         Laying overOneGrey = Laying::Unchecked;
         Laying overGreys = Laying::Unchecked;
     };
-    KeptNumber* kept(int32_t number);
     const KeptNumber* kept(int32_t number) const;
+    KeptNumber* kept(int32_t number) { return const_cast<KeptNumber*>(static_cast<const KeptLayers*>(this)->kept(number)); }
 
     int32_t width_, height_;
+    bool sizeSeen_ = false;
     bool overlayKnown_ = false;
     ByteRuns overlay_;
     std::array<ByteRuns, MaxAngle + 1> backdrops_;  // by angle; empty: not learnt

@@ -1,7 +1,9 @@
-// The kept surface's mapping and its header.
+// The kept surface's mapping and its header; a new shape drops what was known
+// of its pixels and the frame reduced from them.
 #include "render/kept_surface.h"
 
 #include <cstring>
+#include <new>
 
 #include "win/dib_canvas.h"
 #include "win/dib_stride.h"
@@ -39,8 +41,19 @@ bool KeptSurface::shape(int32_t width, int32_t height)
         mappedBytes_ = PixelOffset + pixels;
     }
     const BITMAPINFOHEADER header = Rgb24Header(width, height);
-    // Pixels of another shape are not the frame known to lie on them.
-    if (std::memcmp(view_.get(), &header, sizeof header) != 0) laid = {};
+    // Pixels of another shape are neither the frame known to lie on them nor
+    // the one reduced from them.
+    if (std::memcmp(view_.get(), &header, sizeof header) != 0 || changed.width() != width ||
+        changed.height() != height) {
+        holds = {};
+        reduction.forget();
+        try {
+            changed.resize(width, height);
+        } catch (const std::bad_alloc&) {
+            release();
+            return false;
+        }
+    }
     std::memcpy(view_.get(), &header, sizeof header);
     return true;
 }
@@ -50,5 +63,7 @@ void KeptSurface::release()
     view_.reset();
     mapping_.reset();
     mappedBytes_ = 0;
-    laid = {};
+    holds = {};
+    reduction = {};
+    changed = {};
 }

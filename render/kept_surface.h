@@ -4,7 +4,8 @@
 // its DIB section on the mapping and releases it within the call; the
 // plug-in writes the kept layers and reads the painted pixels through its own
 // view, whose pages stay in from frame to frame instead of being allocated,
-// touched and freed for every frame.
+// touched and freed for every frame. With it is kept the last frame reduced
+// from it, so that the next is reduced only where its pixels changed.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +13,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "image/changed_pixels.h"
+#include "image/kept_rescale.h"
 #include "win/kernel_owners.h"
 
 class KeptSurface {
@@ -32,22 +35,32 @@ public:
     bool shape(int32_t width, int32_t height);
     void release();
 
-    // What the pixels hold when the last frame on them was laid whole from
-    // the kept layers: that frame's angle's backdrop everywhere but in its
-    // number's box and under the overlay. Anything else written on them, a
-    // frame left unfinished or a new mapping makes it unknown.
-    struct LaidFrame {
+    // What the pixels hold, when the last frame made on them is known whole:
+    // that frame's angle's backdrop everywhere but in its number's box and
+    // under the overlay, all three as they are kept, and the number laid from
+    // its pictures or drawn by GDI. Anything else written on them, a frame
+    // left unfinished or a new mapping makes it unknown. Written by the
+    // learner.
+    struct Holds {
         bool known = false;
         int32_t angle = 0, number = 0;
+        bool numberLaid = false;  // from the kept pictures (else drawn with GDI)
     };
-    LaidFrame laid;
+    Holds holds;
+
+    // The surface's own account of its pixels: which may have changed since
+    // the last frame was reduced from them (the maker marks them as it
+    // writes; a reduction clears them), and that reduction.
+    ChangedPixels changed;
+    KeptRescale reduction;
 
     explicit operator bool() const { return static_cast<bool>(view_); }
     HANDLE mapping() const { return mapping_.get(); }
     BITMAPINFOHEADER* header() const { return static_cast<BITMAPINFOHEADER*>(view_.get()); }
     uint8_t* pixels() const { return static_cast<uint8_t*>(view_.get()) + PixelOffset; }
-    // What the mapping holds, header included; 0 when nothing is mapped.
-    size_t keptBytes() const { return view_ ? mappedBytes_ : 0; }
+    // What the mapping and the reduction hold, header included; 0 when
+    // nothing is mapped.
+    size_t keptBytes() const { return view_ ? mappedBytes_ + reduction.keptBytes() : 0; }
 
 private:
     FileMapping mapping_;

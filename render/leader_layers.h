@@ -8,6 +8,9 @@
 
 #include <cstdint>
 
+#include "image/changed_pixels.h"
+#include "render/leader_painter.h"
+
 // Background and sweep sector: opaque, covering the whole rectangle. Returns
 // false when a brush could not be made.
 bool PaintLeaderBackdrop(HDC dc, const RECT* rect, int32_t angle);
@@ -26,6 +29,18 @@ bool PaintLeaderOverlay(HDC dc, const RECT* rect);
 // undrawn or drawn with whatever the device context held.
 bool LeaderObjectsCanBeMade(const RECT* rect, int32_t angle);
 
-// Moves the counter on by one frame; returns 0 after the countdown's last
-// frame (the counter is then back at (resetNumber, 360)), otherwise 1.
-int StepLeaderCounter(int32_t* number, int32_t* angle, int32_t step, int32_t resetNumber);
+// Marks in `region` (sized for the rectangle, which starts at 0, 0) every
+// pixel where the backdrop of angle `to` can differ from that of angle
+// `from`: the wedge the sweep's moving edge passes between them, widened by
+// a few pixels all round (more than GDI's edges wander from the exact
+// lines). False, with nothing marked, unless `to` is below `from` by at most
+// a right angle (a number's next frames); the whole backdrop can differ then.
+bool MarkSweepBetween(const RECT* rect, int32_t from, int32_t to, ChangedPixels* region);
+
+// The three layers in the painter's order: the frame PaintLeaderFrame paints,
+// without the step. False when any object could not be made.
+bool PaintLeaderLayers(HDC dc, const RECT* rect, int32_t number, int32_t angle);
+
+// Moves the counter on by one frame; false after the countdown's last frame
+// (the counter is then back at (resetNumber, 360)).
+bool StepLeaderCounter(LeaderCounter& counter, int32_t step, int32_t resetNumber);

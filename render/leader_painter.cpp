@@ -4,6 +4,7 @@
 // also when a creation fails (the frame then goes on without that object).
 #include "render/leader_painter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -106,6 +107,44 @@ bool PaintLeaderBackdrop(HDC dc, const RECT* rect, int32_t angle)
     return allMade;
 }
 
+bool MarkSweepBetween(const RECT* rect, int32_t from, int32_t to, ChangedPixels* region)
+{
+    // Pixels as far as this from the wedge's exact edges are marked too.
+    constexpr double Margin = 4.0;
+    if (to >= from || from - to > 90 || rect->left != 0 || rect->top != 0) return false;
+    const FrameGeometry g = MeasureFrame(rect);
+    const POINT centre = {g.cx, g.cy};
+    // The moving edge's ends, as PaintLeaderBackdrop places them.
+    POINT first = {g.cx, g.cy - g.e}, last = first;
+    RotatePoint(&first, centre, 360 - from);
+    RotatePoint(&last, centre, 360 - to);
+    // The wedge turns clockwise (on screen) from `first` to `last`: q is in
+    // it when cross(d0, q) >= 0 and cross(q, d1) >= 0, each side moved out by
+    // the margin (dividing by the length of its direction).
+    const double d0x = first.x - g.cx, d0y = first.y - g.cy, d1x = last.x - g.cx, d1y = last.y - g.cy;
+    const double n0 = std::sqrt(d0x * d0x + d0y * d0y), n1 = std::sqrt(d1x * d1x + d1y * d1y);
+    if (n0 == 0.0 || n1 == 0.0) return false;
+    const int32_t width = rect->right, height = rect->bottom;
+    for (int32_t y = 0; y < height; ++y) {
+        const double qy = y + 0.5 - g.cy;
+        // a x + b >= 0 for both sides, x being the pixel centre's offset qx.
+        double low = -1e300, high = 1e300;
+        bool empty = false;
+        auto side = [&](double a, double b) {
+            if (a > 0) low = std::max(low, -b / a);
+            else if (a < 0) high = std::min(high, -b / a);
+            else if (b < 0) empty = true;
+        };
+        side(-d0y / n0, d0x * qy / n0 + Margin);  // cross(d0, q) = d0x qy - d0y qx
+        side(d1y / n1, -d1x * qy / n1 + Margin);  // cross(q, d1) = qx d1y - qy d1x
+        if (empty || low > high) continue;
+        // Pixel x's centre is at qx = x + 0.5 - cx.
+        const double from = std::max(low + g.cx - 0.5, -1.0), until = std::min(high + g.cx - 0.5, width + 1.0);
+        region->mark(y, static_cast<int32_t>(std::floor(from)), static_cast<int32_t>(std::ceil(until)) + 1);
+    }
+    return true;
+}
+
 bool PaintLeaderNumber(HDC dc, const RECT* rect, int32_t number)
 {
     const FrameGeometry g = MeasureFrame(rect);
@@ -159,23 +198,33 @@ bool LeaderObjectsCanBeMade(const RECT* rect, int32_t angle)
     return background && sweep && font && ring && crosshair;
 }
 
-int StepLeaderCounter(int32_t* number, int32_t* angle, int32_t step, int32_t resetNumber)
+bool StepLeaderCounter(LeaderCounter& counter, int32_t step, int32_t resetNumber)
 {
     // Wrapping arithmetic: out-of-range values step without undefined behaviour.
-    *angle = static_cast<int32_t>(static_cast<uint32_t>(*angle) - static_cast<uint32_t>(step));
-    if (*angle > 0) return 1;
-    *angle = 360;
-    *number = static_cast<int32_t>(static_cast<uint32_t>(*number) - 1u);
-    if (*number >= 0) return 1;
-    *number = resetNumber;
-    return 0;
+    counter.angle = static_cast<int32_t>(static_cast<uint32_t>(counter.angle) - static_cast<uint32_t>(step));
+    if (counter.angle > 0) return true;
+    counter.angle = 360;
+    counter.number = static_cast<int32_t>(static_cast<uint32_t>(counter.number) - 1u);
+    if (counter.number >= 0) return true;
+    counter.number = resetNumber;
+    return false;
+}
+
+bool PaintLeaderLayers(HDC dc, const RECT* rect, int32_t number, int32_t angle)
+{
+    const bool backdrop = PaintLeaderBackdrop(dc, rect, angle);
+    const bool text = PaintLeaderNumber(dc, rect, number);
+    const bool overlay = PaintLeaderOverlay(dc, rect);
+    return backdrop && text && overlay;
 }
 
 int PaintLeaderFrame(HDC dc, const RECT* rect, int32_t* number, int32_t* angle, int32_t step,
                      int32_t resetNumber)
 {
-    PaintLeaderBackdrop(dc, rect, *angle);
-    PaintLeaderNumber(dc, rect, *number);
-    PaintLeaderOverlay(dc, rect);
-    return StepLeaderCounter(number, angle, step, resetNumber);
+    PaintLeaderLayers(dc, rect, *number, *angle);
+    LeaderCounter counter = {*number, *angle};
+    const bool more = StepLeaderCounter(counter, step, resetNumber);
+    *number = counter.number;
+    *angle = counter.angle;
+    return more ? 1 : 0;
 }

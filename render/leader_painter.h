@@ -22,5 +22,7 @@ constexpr int32_t LeaderSweepStep = 6;
 int PaintLeaderFrame(HDC dc, const RECT* rect, int32_t* number, int32_t* angle, int32_t step,
                      int32_t resetNumber);
 
-// Turns point about centre by degrees (clockwise on screen), truncating toward zero.
+// Turns point about centre by degrees (clockwise on screen), truncating toward
+// zero: where the sweep's moving edge ends. The backdrop's only caller is the
+// painter; it is declared here because its truncation is tested on its own.
 void RotatePoint(POINT* point, POINT centre, int32_t degrees);

@@ -5,105 +5,81 @@
 #include "render/render_target.h"
 
 #include <cstring>
+#include <utility>
 
 #include "image/packed_dib.h"
 #include "render/kept_surface.h"
 
-namespace {
-
-// Every GDI object, DC and the lock, bottom up: the section is deselected
-// before it is deleted, and deleted before its DC.
-void ReleaseOwners(RenderTarget* target)
+RenderTarget& RenderTarget::operator=(RenderTarget&& other) noexcept
 {
-    target->pixels = nullptr;
-    target->canvas.reset();
-    target->screenDc.reset();
-    target->blockLock.reset();
-    target->header = nullptr;
-}
-
-// Drops what a previous use left (a finished target holds nothing but maybe
-// the caller's block, which is the caller's and is forgotten, not freed).
-void ClearRenderTarget(RenderTarget* target)
-{
-    ReleaseOwners(target);
-    target->block = nullptr;
-    SetRectEmpty(&target->rect);
-}
-
-// Makes the section described by `header` (on the mapping when given),
-// selected into a memory DC compatible with `compatibleWith`; false when
-// any of them cannot be made.
-bool MakeCanvas(RenderTarget* target, const BITMAPINFOHEADER* header, HANDLE mapping, DWORD offset,
-                HDC compatibleWith)
-{
-    target->canvas = DibCanvas(reinterpret_cast<const BITMAPINFO*>(header), mapping, offset, compatibleWith);
-    return static_cast<bool>(target->canvas);
-}
-
-int MakeRenderTarget(int32_t width, int32_t height, RenderTarget* target, bool isotropic)
-{
-    ClearRenderTarget(target);
-    target->screenDc = WindowDc::Client(nullptr);
-    target->block = CreatePackedDib(width, height, nullptr, 24);
-    if (target->block) target->blockLock = LockedGlobal(target->block);
-    target->header = static_cast<BITMAPINFOHEADER*>(target->blockLock.get());
-    if (!target->header || !MakeCanvas(target, target->header, nullptr, 0, target->screenDc.get())) {
-        FinishRenderTarget(target, 0);
-        return 0;
+    if (this != &other) {
+        release();
+        block_ = std::move(other.block_);
+        blockLock_ = std::move(other.blockLock_);
+        screenDc_ = std::move(other.screenDc_);
+        canvas_ = std::move(other.canvas_);
+        header_ = std::exchange(other.header_, nullptr);
+        pixels_ = std::exchange(other.pixels_, nullptr);
+        rect_ = std::exchange(other.rect_, RECT{});
     }
-    GdiFlush();
-    target->pixels = target->canvas.bits();
-    const LONG w = target->header->biWidth;
-    const LONG h = target->header->biHeight;
-    if (isotropic) {
-        SetMapMode(target->dc(), MM_ISOTROPIC);
-        SetWindowExtEx(target->dc(), w, h, nullptr);
-        SetViewportExtEx(target->dc(), w, h, nullptr);
-    }
-    SetRect(&target->rect, 0, 0, w, h);
-    return 1;
+    return *this;
 }
 
-}  // namespace
-
-int CreateRenderTarget(int32_t width, int32_t height, RenderTarget* target)
+void RenderTarget::release()
 {
-    return MakeRenderTarget(width, height, target, true);
-}
-
-int CreatePixelRenderTarget(int32_t width, int32_t height, RenderTarget* target)
-{
-    return MakeRenderTarget(width, height, target, false);
-}
-
-int CreateRenderTargetOn(const KeptSurface& surface, RenderTarget* target)
-{
-    ClearRenderTarget(target);
-    if (!surface || !MakeCanvas(target, surface.header(), surface.mapping(), KeptSurface::PixelOffset, nullptr)) {
-        FinishRenderTarget(target, 0);
-        return 0;
-    }
-    GdiFlush();
-    target->header = surface.header();
-    target->pixels = surface.pixels();
-    SetRect(&target->rect, 0, 0, target->header->biWidth, target->header->biHeight);
-    return 1;
-}
-
-int FinishRenderTarget(RenderTarget* target, uint32_t flags)
-{
-    GdiFlush();
-    if (target->block && target->pixels && target->header) {
-        const BITMAPINFOHEADER* h = target->header;
-        const size_t bytes = static_cast<size_t>(h->biHeight) * DibStride(h->biWidth, h->biBitCount);
-        std::memcpy(DibPixelBits(target->header), target->pixels, bytes);
-    }
+    // Whatever was drawn reaches the pixels before the section goes.
+    if (canvas_) GdiFlush();
     // The pixels belong to the section (or the kept surface) and go with it.
-    ReleaseOwners(target);
-    if (target->block && !(flags & KeepRenderTargetBlock)) {
-        GlobalFree(target->block);
-        target->block = nullptr;
-    }
-    return 1;
+    pixels_ = nullptr;
+    header_ = nullptr;
+    SetRectEmpty(&rect_);
+    canvas_.reset();
+    screenDc_.reset();
+    blockLock_.reset();
+    block_.reset();
+}
+
+RenderTarget CreateRenderTarget(int32_t width, int32_t height)
+{
+    RenderTarget target;
+    target.screenDc_ = WindowDc::Client(nullptr);
+    target.block_.reset(CreatePackedDib(width, height, nullptr, 24));
+    if (!target.block_) return {};
+    target.blockLock_ = LockedGlobal(target.block_.get());
+    auto* header = static_cast<BITMAPINFOHEADER*>(target.blockLock_.get());
+    if (!header) return {};
+    target.canvas_ = DibCanvas(reinterpret_cast<const BITMAPINFO*>(header), nullptr, 0, target.screenDc_.get());
+    if (!target.canvas_) return {};
+    GdiFlush();
+    target.header_ = header;
+    target.pixels_ = static_cast<uint8_t*>(target.canvas_.bits());
+    SetRect(&target.rect_, 0, 0, header->biWidth, header->biHeight);
+    return target;
+}
+
+RenderTarget CreateRenderTargetOn(const KeptSurface& surface)
+{
+    if (!surface) return {};
+    RenderTarget target;
+    target.canvas_ = DibCanvas(reinterpret_cast<const BITMAPINFO*>(surface.header()), surface.mapping(),
+                               KeptSurface::PixelOffset, nullptr);
+    if (!target.canvas_) return {};
+    GdiFlush();
+    target.header_ = surface.header();
+    target.pixels_ = surface.pixels();
+    SetRect(&target.rect_, 0, 0, target.header_->biWidth, target.header_->biHeight);
+    return target;
+}
+
+GlobalBlock FinishRenderTarget(RenderTarget&& target)
+{
+    GdiFlush();
+    RenderTarget finished = std::move(target);
+    if (!finished.block_ || !finished.pixels_) return {};
+    const BITMAPINFOHEADER* h = finished.header_;
+    const size_t bytes = static_cast<size_t>(h->biHeight) * DibStride(h->biWidth, h->biBitCount);
+    std::memcpy(DibPixelBits(finished.header_), finished.pixels_, bytes);
+    GlobalBlock block = std::move(finished.block_);
+    finished.release();  // the GDI objects, the DCs and the lock, before the block leaves
+    return block;
 }

@@ -1,8 +1,7 @@
-// The offscreen 24-bit GDI surface the frame pipeline paints on: a DIB
-// section selected into a memory DC, either made from a packed DIB's own
-// header (the painted pixels pass into the block in one straight move when
-// the target is finished) or made on the kept surface's mapping (the pixels
-// stay there, read through the plug-in's own view).
+// The offscreen 24-bit GDI surface a frame is painted on: a DIB section in a
+// memory DC, made either from a packed DIB's own header (finishing copies the
+// painted pixels into the block in one straight move and hands the block
+// over) or on the kept surface's mapping (the pixels stay there).
 #pragma once
 
 #include <windows.h>
@@ -15,39 +14,52 @@
 
 class KeptSurface;
 
-// Owned by whoever declares it. Everything but the block is released by its
-// owner, bottom up (FinishRenderTarget does it at once, in the same order).
-struct RenderTarget {
-    HGLOBAL block = nullptr;             // packed DIB describing the surface; after a keeping finish, the caller's
-    BITMAPINFOHEADER* header = nullptr;  // the surface's header: the locked block's, or the kept surface's
-    void* pixels = nullptr;              // where the painted pixels are read
-    RECT rect = {};                      // (0, 0, width, height)
+// Owns everything it made; moves, never copies. Going, it releases bottom up
+// (the section deselected and deleted, its DC, the screen's DC, the block's
+// lock) and frees a block it still holds. In MM_TEXT: one logical unit is one
+// pixel and y grows downward.
+class RenderTarget {
+public:
+    RenderTarget() = default;
+    RenderTarget(RenderTarget&&) noexcept = default;
+    RenderTarget& operator=(RenderTarget&& other) noexcept;
+    ~RenderTarget() { release(); }
 
-    LockedGlobal blockLock;              // holds the block locked while the section is made from it
-    WindowDc screenDc;                   // GetDC(nullptr), for a surface made from a block
-    DibCanvas canvas;                    // the section in a memory DC compatible with the screen
+    // False for a target that could not be made (it then holds nothing).
+    explicit operator bool() const { return static_cast<bool>(canvas_); }
+    HDC dc() const { return canvas_.dc(); }
+    const RECT& rect() const { return rect_; }
+    const BITMAPINFOHEADER* header() const { return header_; }
+    // Where the painted pixels are read; flush GDI first.
+    uint8_t* pixels() const { return pixels_; }
 
-    // Where to paint.
-    HDC dc() const { return canvas.dc(); }
+private:
+    friend RenderTarget CreateRenderTarget(int32_t width, int32_t height);
+    friend RenderTarget CreateRenderTargetOn(const KeptSurface& surface);
+    friend GlobalBlock FinishRenderTarget(RenderTarget&& target);
+    void release();
+
+    // Declared in the order they are made, so that they go in reverse.
+    GlobalBlock block_;                   // the packed DIB the section was made from; none on a kept surface
+    LockedGlobal blockLock_;              // holds the block locked while the section lives
+    WindowDc screenDc_;                   // GetDC(nullptr), for a surface made from a block
+    DibCanvas canvas_;                    // the section in a memory DC compatible with the screen
+    BITMAPINFOHEADER* header_ = nullptr;  // the locked block's header, or the kept surface's
+    uint8_t* pixels_ = nullptr;
+    RECT rect_ = {};                      // (0, 0, width, height)
 };
 
-// Returns 1 with the surface ready (one logical unit per pixel, y down), or 0
-// after finishing the target with its block discarded.
-int CreateRenderTarget(int32_t width, int32_t height, RenderTarget* target);
+// A width x height surface made from a new 24-bit packed DIB's header, in
+// MM_TEXT; empty when the block, its lock, the DC or the section cannot be
+// had (whatever was made is released again).
+RenderTarget CreateRenderTarget(int32_t width, int32_t height);
 
-// The same surface left in MM_TEXT, for a caller that paints in MM_TEXT at
-// once: the isotropic set-up above would be replaced before anything is
-// drawn, and under Wine each of its extent calls costs a query of the
-// device's proportions (about half a millisecond when the machine is busy).
-int CreatePixelRenderTarget(int32_t width, int32_t height, RenderTarget* target);
+// A surface on a shaped kept surface's mapping, in MM_TEXT, with no block and
+// no screen DC: header and pixels are the kept surface's own. Empty when the
+// DC or the section cannot be made.
+RenderTarget CreateRenderTargetOn(const KeptSurface& surface);
 
-// A target on a made kept surface, in MM_TEXT, with no block and no screen
-// DC: header and pixels are the kept surface's own. 1, or 0 after finishing.
-int CreateRenderTargetOn(const KeptSurface& surface, RenderTarget* target);
-
-// Flushes drawing, copies the pixels into the block (when there is one) and
-// releases every GDI object and the lock. Bit 0 of flags keeps the block in
-// target->block for the caller; otherwise it is freed. Always returns 1; a
-// second finish is harmless.
-constexpr uint32_t KeepRenderTargetBlock = 0x1;
-int FinishRenderTarget(RenderTarget* target, uint32_t flags);
+// Flushes GDI, copies the painted pixels into the block and releases every
+// GDI object, DC and the lock, then hands the block, which now holds the
+// picture, to the caller. Empty for a target made on a kept surface.
+GlobalBlock FinishRenderTarget(RenderTarget&& target);

@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "image/filter_passes.h"
 #include "image/packed_dib.h"
 #include "tests/support/dib_compare.h"
 #include "tests/support/rescale_oracle.h"
@@ -90,11 +91,18 @@ TEST(ReduceToGrey8, BuildGreyRamp)
     }
 }
 
-TEST(ReduceToGrey8, AgreesWithThePerPixelReadingAndLeavesTheSourceAlone)
+// With the wide routine where the processor has it, and without.
+class GreyReductionRoutines : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { UseWideVectors = GetParam(); }
+    void TearDown() override { UseWideVectors = true; }
+};
+
+TEST_P(GreyReductionRoutines, AgreeWithThePerPixelReadingAndLeaveTheSourceAlone)
 {
     std::mt19937 random(5);
     for (uint32_t bits : {24u, 32u})
-        for (int32_t width : {1, 6, 31, 64}) {
+        for (int32_t width : {1, 6, 15, 16, 17, 31, 64, 100}) {
             HGLOBAL source = CreatePackedDib(width, 9, nullptr, bits);
             {
                 // Every byte random, the padding and the fourth byte included.
@@ -117,6 +125,8 @@ TEST(ReduceToGrey8, AgreesWithThePerPixelReadingAndLeavesTheSourceAlone)
             GlobalFree(source);
         }
 }
+
+INSTANTIATE_TEST_SUITE_P(WideOrNot, GreyReductionRoutines, ::testing::Bool());
 
 TEST(ReduceToGrey8, PaletteSourcesAndMissingBlocksAreRefused)
 {

@@ -762,24 +762,30 @@ TEST(RescaleDib, EveryAllocationAndLockFailureLeavesNothingBehind)
     HGLOBAL source = RandomPicture(40, 30, 24, 21);
     std::vector<uint8_t> before = Bytes(source);
     HGLOBAL expected = OracleRescaleDib(source, 10, 7, 0, 1.0);
-    // Allocations: destination, contributor array, intermediate. Locks:
-    // source, destination (twice), contributor array, intermediate (twice).
-    for (int kind = 0; kind < 2; ++kind) {
+    // The source is locked and its rows rescaled as RescalePixels does: the
+    // result's allocation, its two locks (one in CreatePackedDib) after the
+    // source's, then the working memory from the heap.
+    const char* kinds[] = {"allocation ", "lock ", "heap allocation "};
+    const int firstSuccess[] = {2, 4, 2};
+    for (int kind = 0; kind < 3; ++kind) {
         for (int n = 1;; ++n) {
             HGLOBAL result;
             size_t live;
             int locks;
             {
                 GlobalMemoryWatch watch;
-                if (kind == 0)
-                    watch.failAlloc(n);
-                else
-                    watch.failLock(n);
+                std::unique_ptr<HeapAllocFailure> heap;
+                if (kind == 0) watch.failAlloc(n);
+                if (kind == 1) watch.failLock(n);
+                if (kind == 2) {
+                    heap = std::make_unique<HeapAllocFailure>(n);
+                    ASSERT_TRUE(heap->active());
+                }
                 result = RescaleDib(source, 10, 7, 0, 1.0);
                 live = watch.liveBlocks();
                 locks = watch.heldLocks();
             }
-            SCOPED_TRACE(testing::Message() << (kind == 0 ? "allocation " : "lock ") << n);
+            SCOPED_TRACE(testing::Message() << kinds[kind] << n);
             EXPECT_EQ(locks, 0);
             EXPECT_EQ(LockCount(source), 0u);
             EXPECT_EQ(Bytes(source), before);
@@ -787,10 +793,11 @@ TEST(RescaleDib, EveryAllocationAndLockFailureLeavesNothingBehind)
                 EXPECT_EQ(live, 1u);
                 EXPECT_TRUE(SameBlockBytes(result, expected));
                 GlobalFree(result);
-                EXPECT_GE(n, kind == 0 ? 4 : 7) << "a failure went unnoticed";
+                EXPECT_EQ(n, firstSuccess[kind]) << "a failure went unnoticed";
                 break;
             }
             EXPECT_EQ(live, 0u);
+            ASSERT_LT(n, 10);
         }
     }
     GlobalFree(expected);

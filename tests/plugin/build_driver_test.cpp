@@ -96,11 +96,13 @@ size_t FrameBytes(const BITMAPINFOHEADER* h)
 void ExpectPipelineFrame(const HostCall& call, const HostContext& context, int k, int startNumber, int width,
                          int height)
 {
-    const RECT rect = {0, 0, width, height};
-    int32_t number = startNumber - k / 60, angle = 360 - 6 * (k % 60), more = 0;
-    const FrameFormat format =
+    FrameRequest request;
+    request.rect = {0, 0, width, height};
+    request.resetNumber = startNumber;
+    request.format =
         (context.outputFlags & HostOutputPaletteImages) ? FrameFormat::GreyPalette : FrameFormat::TrueColour;
-    HGLOBAL expected = RenderLeaderFrame(nullptr, &rect, &number, &angle, 6, startNumber, format, &more);
+    LeaderCounter counter = {startNumber - k / 60, 360 - 6 * (k % 60)};
+    HGLOBAL expected = RenderLeaderFrame(nullptr, request, counter).block.release();
     ASSERT_NE(expected, nullptr) << "frame " << k;
     {
         LockedDib view(expected);
@@ -153,7 +155,7 @@ TEST_P(FullBuild, HandsOverTheWholeCountdown)
     const void* fileObject = calls[1].data;
     for (int i = 0; i < frames; ++i) {
         CheckFrame(calls[2 + i], fileObject, i, delay, c.ok, 64, 64, c.palette);
-        if (i % 7 == 0 || i == frames - 1) ExpectPipelineFrame(calls[2 + i], host.context(), i, c.startNumber, 64, 64);
+        ExpectPipelineFrame(calls[2 + i], host.context(), i, c.startNumber, 64, 64);
         if (HasFatalFailure()) return;
     }
     size_t next = 2 + frames;
@@ -177,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(Builds, FullBuild,
                                            FullBuildCase{false, 1, true}, FullBuildCase{false, 9, false}),
                          Name);
 
-// The full-size build: 600 frames of 256 x 256 from 9, each the pipeline's frame.
+// The full-size build: 600 frames of 256 x 256 from 9, each the plain route's frame.
 TEST(BuildDriver, FullSizeOkBuildFromNine)
 {
     SKIP_WITHOUT_PIPELINE();
@@ -190,11 +192,57 @@ TEST(BuildDriver, FullSizeOkBuildFromNine)
     auto frames = host.callsOf(HostOpAddImage);
     for (int i = 0; i < 600; ++i) {
         CheckFrame(*frames[i], host.calls()[1].data, i, 80, true, 256, 256, false);
-        if (i % 50 == 0 || i == 599) ExpectPipelineFrame(*frames[i], host.context(), i, 9, 256, 256);
+        ExpectPipelineFrame(*frames[i], host.context(), i, 9, 256, 256);
         if (HasFatalFailure()) return;
     }
     EXPECT_EQ(host.callsOf(HostOpFinish).back()->value, 1);
 }
+
+// One dialog, several builds at sizes that change between them (the kept
+// surfaces and their last frames follow; a third size drops the size used
+// longest ago; 100 x 88 is also the preview's), then OK: every frame of every
+// build is the plain route's, in both formats.
+struct BuildInADialog {
+    int width, height, startNumber;
+    bool ok;
+};
+
+class BuildsInOneDialog : public ::testing::TestWithParam<bool> {};
+
+TEST_P(BuildsInOneDialog, EveryFrameOfEveryBuildIsThePlainRoutes)
+{
+    SKIP_WITHOUT_PIPELINE();
+    const bool palette = GetParam();
+    const std::vector<BuildInADialog> builds =
+        palette ? std::vector<BuildInADialog>{{256, 256, 1, false}, {100, 88, 1, false}, {256, 256, 1, true}}
+                : std::vector<BuildInADialog>{{64, 64, 9, false}, {256, 256, 1, false}, {150, 100, 1, false},
+                                              {64, 64, 1, true}};
+    TestHost host;
+    host.setPaletteOutput(palette);
+    for (const BuildInADialog& b : builds) host.setSettings(b.width, b.height, b.startNumber, 10).press(b.ok ? IDOK : IDC_TEST);
+    EXPECT_EQ(host.doBuild(), 1);
+    EXPECT_EQ(host.dialogResult(), 1);
+    size_t build = 0;
+    int index = 0;
+    for (const HostCall& call : host.calls()) {
+        if (call.operation == HostOpNewFile || call.operation == HostOpNewTestFile) index = 0;
+        if (call.operation == HostOpFinish) ++build;
+        if (call.operation != HostOpAddImage) continue;
+        ASSERT_LT(build, builds.size());
+        const BuildInADialog& b = builds[build];
+        SCOPED_TRACE(testing::Message() << "build " << build << " (" << b.width << "x" << b.height << " from "
+                                        << b.startNumber << ")");
+        ExpectPipelineFrame(call, host.context(), index++, b.startNumber, b.width, b.height);
+        if (HasFatalFailure()) return;
+    }
+    ASSERT_EQ(build, builds.size());
+    size_t frames = 0;
+    for (const BuildInADialog& b : builds) frames += (b.startNumber + 1) * 60;
+    EXPECT_EQ(host.callsOf(HostOpAddImage).size(), frames);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, BuildsInOneDialog, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Grey" : "TrueColour"; });
 
 TEST(BuildDriver, CreditTextHasItsLines)
 {

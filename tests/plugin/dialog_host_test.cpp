@@ -1,8 +1,14 @@
-// The dialog driven through the test host: start-up, ranges, Help, Cancel and
-// the missing-callback path.
+// The dialog driven through the test host: start-up, ranges, Help, Cancel,
+// the missing-callback path and what the preview shows.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <vector>
+
+#include "image/packed_dib.h"
+#include "render/frame_pipeline.h"
 #include "resources/resource_ids.h"
+#include "tests/render/dib_surface.h"
 #include "tests/support/host_harness.h"
 
 namespace {
@@ -148,6 +154,46 @@ TEST(SettingsDialog, PreviewIsFramedInTheShadowColour)
     EXPECT_GT(client.right, 2);
     EXPECT_EQ(corner, GetSysColor(COLOR_BTNSHADOW));
     EXPECT_EQ(edge, GetSysColor(COLOR_BTNSHADOW));
+}
+
+// Inside the border the preview shows the frame the pipeline makes for the
+// preview's countdown, pixel for pixel: a plain copy of the block at the
+// area's top-left corner, at its own size.
+TEST(SettingsDialog, PreviewShowsThePipelinesFrame)
+{
+    SKIP_WITHOUT_PIPELINE();
+    TestHost host;
+    RECT client = {};
+    std::vector<uint8_t> shown;
+    host.then([&](HWND dialog) {
+            HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
+            InvalidateRect(preview, nullptr, FALSE);
+            UpdateWindow(preview);
+            GetClientRect(preview, &client);
+            const int width = client.right - 2, height = client.bottom - 2;
+            DibSurface copy(width, height);
+            HDC dc = GetDC(preview);
+            BitBlt(copy.dc(), 0, 0, width, height, dc, 1, 1, SRCCOPY);
+            ReleaseDC(preview, dc);
+            shown.assign(copy.bits(), copy.bits() + copy.bytes());
+        })
+        .press(IDCANCEL);
+    host.doBuild();
+    ASSERT_FALSE(shown.empty());
+    const int width = client.right - 2, height = client.bottom - 2;
+    // The preview counts down from 9: one of the first frames is shown.
+    bool found = false;
+    for (int32_t angle = 360; angle > 0 && !found; angle -= 6) {
+        FrameRequest request;
+        request.rect = {0, 0, width, height};
+        request.resetNumber = 9;
+        LeaderCounter counter = {9, angle};
+        GlobalBlock frame(RenderLeaderFrame(nullptr, request, counter).block.release());
+        ASSERT_TRUE(frame);
+        LockedDib dib(frame.get());
+        found = std::memcmp(DibPixelBits(dib.header()), shown.data(), shown.size()) == 0;
+    }
+    EXPECT_TRUE(found) << "the preview shows none of the countdown's first frames";
 }
 
 }  // namespace

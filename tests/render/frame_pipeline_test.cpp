@@ -1,7 +1,7 @@
 // The frame pipeline: frame sizes and depths, the frame's bytes against the
 // steps done one by one, every row of the outcome table made to happen on
-// every route, no leaks over thousands of frames, what is kept between
-// frames and its release, and all routes giving one frame.
+// both routes, no leaks over thousands of frames, what is kept between
+// frames and its release, and both routes giving one frame.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,10 +13,8 @@
 
 #include "render/frame_cache.h"
 #include "render/frame_pipeline.h"
-#include "render/frame_routes.h"
 #include "render/kept_layers.h"
 #include "render/kept_surface.h"
-#include "render/render_target.h"
 #include "tests/render/frame_test_support.h"
 #include "tests/support/dib_compare.h"
 #include "tests/support/import_patch.h"
@@ -24,27 +22,18 @@
 
 namespace {
 
-const FrameRoute AllRoutes[] = {FrameRoute::Plain, FrameRoute::FreshSurface, FrameRoute::Kept};
-
-const char* RouteName(FrameRoute route)
-{
-    return route == FrameRoute::Plain ? "plain" : route == FrameRoute::FreshSurface ? "fresh surface" : "kept";
-}
-
 FrameFormat FormatOf(bool grey) { return grey ? FrameFormat::GreyPalette : FrameFormat::TrueColour; }
 
 TEST(FramePipeline, FrameSizeDepthAndOffsetRectangle)
 {
     FrameCache cache;
     for (bool grey : {false, true}) {
-        int32_t number = 3, angle = 120;
-        Frame a, b;
-        RECT rect = {0, 0, 64, 48};
-        a.block = RenderLeaderFrame(&cache, &rect, &number, &angle, LeaderSweepStep, 9, FormatOf(grey), &a.more);
+        LeaderCounter counter = {3, 120};
+        const Frame a = RenderBy(Route::Kept, &cache, {0, 0, 64, 48}, counter, LeaderSweepStep, 9, FormatOf(grey));
         ASSERT_NE(a.block, nullptr);
         EXPECT_EQ(a.more, 1);
-        EXPECT_EQ(number, 3);
-        EXPECT_EQ(angle, 114);
+        EXPECT_EQ(counter.number, 3);
+        EXPECT_EQ(counter.angle, 114);
         int32_t w = 0, h = 0, bits = 0;
         RgbPalette palette;
         ASSERT_EQ(GetPackedDibInfo(a.block, &w, &h, &bits, &palette), 1);
@@ -56,9 +45,8 @@ TEST(FramePipeline, FrameSizeDepthAndOffsetRectangle)
             BuildGreyRamp(&ramp);
             EXPECT_EQ(std::memcmp(&palette, &ramp, sizeof ramp), 0);
         }
-        number = 3, angle = 120;
-        RECT offset = {1, 1, 65, 49};
-        b.block = RenderLeaderFrame(&cache, &offset, &number, &angle, LeaderSweepStep, 9, FormatOf(grey), &b.more);
+        counter = {3, 120};
+        const Frame b = RenderBy(Route::Kept, &cache, {1, 1, 65, 49}, counter, LeaderSweepStep, 9, FormatOf(grey));
         EXPECT_TRUE(SameBlockBytes(a.block, b.block)) << (grey ? "grey" : "24-bit");
     }
 }
@@ -66,14 +54,12 @@ TEST(FramePipeline, FrameSizeDepthAndOffsetRectangle)
 TEST(FramePipeline, LastFrameOfTheCountdown)
 {
     FrameCache cache;
-    int32_t number = 0, angle = 6;
-    Frame f;
-    RECT rect = {0, 0, 40, 30};
-    f.block = RenderLeaderFrame(&cache, &rect, &number, &angle, LeaderSweepStep, 4, FrameFormat::TrueColour, &f.more);
+    LeaderCounter counter = {0, 6};
+    const Frame f = RenderBy(Route::Kept, &cache, {0, 0, 40, 30}, counter, LeaderSweepStep, 4, FrameFormat::TrueColour);
     EXPECT_NE(f.block, nullptr);
     EXPECT_EQ(f.more, 0);
-    EXPECT_EQ(number, 4);
-    EXPECT_EQ(angle, 360);
+    EXPECT_EQ(counter.number, 4);
+    EXPECT_EQ(counter.angle, 360);
 }
 
 TEST(FramePipeline, BytesAreThePaintedReducedAndGreyedFrame)
@@ -86,21 +72,20 @@ TEST(FramePipeline, BytesAreThePaintedReducedAndGreyedFrame)
     } const cases[] = {{64, 48, 5, 270, false}, {64, 48, 5, 270, true}, {100, 95, -1, 6, true},
                        {33, 70, 0, 360, false}, {256, 256, 7, 180, false}, {300, 10, 2, 90, true}};
     for (const auto& c : cases) {
-        int32_t n1 = c.number, a1 = c.angle, n2 = c.number, a2 = c.angle;
+        int32_t n1 = c.number, a1 = c.angle;
         int moreExpected = -1;
         const std::vector<uint8_t> expected = FrameStepByStep(c.width, c.height, &n1, &a1, LeaderSweepStep, 9,
                                                               c.grey, &moreExpected);
         ASSERT_FALSE(expected.empty());
-        RECT rect = {0, 0, c.width, c.height};
-        for (FrameRoute route : AllRoutes) {
-            n2 = c.number, a2 = c.angle;
-            Frame f;
-            f.block = RenderLeaderFrameBy(route, &cache, &rect, &n2, &a2, LeaderSweepStep, 9, FormatOf(c.grey), &f.more);
+        for (Route route : BothRoutes) {
+            LeaderCounter counter = {c.number, c.angle};
+            const Frame f = RenderBy(route, &cache, {0, 0, c.width, c.height}, counter, LeaderSweepStep, 9,
+                                     FormatOf(c.grey));
             EXPECT_TRUE(SameDibBytes(expected, BlockBytes(f.block)))
                 << c.width << "x" << c.height << " " << c.number << "@" << c.angle << " " << RouteName(route);
             EXPECT_EQ(f.more, moreExpected);
-            EXPECT_EQ(n2, n1);
-            EXPECT_EQ(a2, a1);
+            EXPECT_EQ(counter.number, n1);
+            EXPECT_EQ(counter.angle, a1);
         }
     }
 }
@@ -137,7 +122,7 @@ enum class Fault {
 };
 
 struct SurfaceFaultCase {
-    FrameRoute route;
+    Route route;
     Fault fault;
 };
 
@@ -163,10 +148,8 @@ TEST_P(SurfaceCannotBeMade, NullMoreOneCounterUnchangedNothingLeft)
     RECT rect = {0, 0, 64, 64};
     const bool onceLearnt = c.fault == Fault::GdiCreationOnceLearnt || c.fault == Fault::DcOrSectionOnceLearnt;
     for (int learn = 0; onceLearnt && learn < 2; ++learn) {
-        int32_t number = 2, angle = 60;
-        Frame f;
-        f.block = RenderLeaderFrameBy(c.route, &cache, &rect, &number, &angle, LeaderSweepStep, 9, FrameFormat::TrueColour,
-                                      &f.more);
+        LeaderCounter counter = {2, 60};
+        RenderBy(c.route, &cache, rect, counter, LeaderSweepStep, 9, FrameFormat::TrueColour);
     }
     GlobalMemoryWatch memory;
     GdiObjectWatch gdi;
@@ -185,13 +168,12 @@ TEST_P(SurfaceCannotBeMade, NullMoreOneCounterUnchangedNothingLeft)
     case Fault::HeightWrapsWhenFourTimes: rect.bottom = 0x40000001; break;
     case Fault::WidthOverflows: rect.left = -0x7FFFFFFF, rect.right = 0x7FFFFFFF; break;
     }
-    int32_t number = 2, angle = 60, more = -1;
-    EXPECT_EQ(RenderLeaderFrameBy(c.route, &cache, &rect, &number, &angle, LeaderSweepStep, 9, FrameFormat::GreyPalette,
-                                  &more),
-              nullptr);
-    EXPECT_EQ(more, 1);
-    EXPECT_EQ(number, 2);
-    EXPECT_EQ(angle, 60);
+    LeaderCounter counter = {2, 60};
+    const Frame f = RenderBy(c.route, &cache, rect, counter, LeaderSweepStep, 9, FrameFormat::GreyPalette);
+    EXPECT_EQ(f.block, nullptr);
+    EXPECT_EQ(f.more, 1);
+    EXPECT_EQ(counter.number, 2);
+    EXPECT_EQ(counter.angle, 60);
     EXPECT_EQ(memory.liveBlocks(), 0u);
     EXPECT_EQ(memory.heldLocks(), 0);
     EXPECT_EQ(gdi.liveObjects(), 0u);
@@ -208,8 +190,8 @@ std::vector<SurfaceFaultCase> SurfaceFaults()
     // (a fresh surface's, or the kept route's frame) is made before painting.
     const std::vector<Fault> keptOnly = {Fault::Mapping, Fault::View, Fault::GdiCreationOnceLearnt,
                                          Fault::DcOrSectionOnceLearnt};
-    for (FrameRoute route : AllRoutes) {
-        if (route == FrameRoute::Kept)
+    for (Route route : BothRoutes) {
+        if (route == Route::Kept)
             for (Fault fault : keptOnly) cases.push_back({route, fault});
         for (Fault fault : {Fault::BlockAlloc, Fault::BlockLock, Fault::GdiCreation, Fault::ZeroWidth, Fault::NegativeHeight,
                             Fault::WidthWrapsWhenFourTimes, Fault::HeightWrapsWhenFourTimes, Fault::WidthOverflows})
@@ -220,36 +202,34 @@ std::vector<SurfaceFaultCase> SurfaceFaults()
 
 std::string SurfaceFaultName(const ::testing::TestParamInfo<SurfaceFaultCase>& info)
 {
-    static const char* const routes[] = {"Plain", "FreshSurface", "Kept"};
+    static const char* const routes[] = {"Plain", "Kept"};
     return std::string(routes[static_cast<int>(info.param.route)]) + "_" + FaultName(info.param.fault);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, SurfaceCannotBeMade, ::testing::ValuesIn(SurfaceFaults()), SurfaceFaultName);
 
-// What the rescale needs after painting fails: on the fresh routes every
+// What the rescale needs after painting fails: on the plain route every
 // global block after the surface's own, on the kept route the lock of the
 // frame's block (made, and locked once, before painting).
 TEST(FramePipelineOutcomes, RescaleFails)
 {
     FrameCache cache;
-    for (FrameRoute route : AllRoutes) {
+    for (Route route : BothRoutes) {
         for (int32_t startAngle : {60, 6}) {
             GlobalMemoryWatch memory;
             GdiObjectWatch gdi;
-            if (route == FrameRoute::Kept)
+            if (route == Route::Kept)
                 memory.failLock(2);
             else
                 memory.failAllocsFrom(2);
-            int32_t number = 0, angle = startAngle, more = -1;
-            RECT rect = {0, 0, 64, 64};
-            EXPECT_EQ(RenderLeaderFrameBy(route, &cache, &rect, &number, &angle, LeaderSweepStep, 5,
-                                          FrameFormat::TrueColour, &more),
-                      nullptr);
+            LeaderCounter counter = {0, startAngle};
+            const Frame f = RenderBy(route, &cache, {0, 0, 64, 64}, counter, LeaderSweepStep, 5, FrameFormat::TrueColour);
+            EXPECT_EQ(f.block, nullptr);
             EXPECT_GE(memory.allocCalls(), 1);
             // The painter ran: the counter moved and more is what it returned.
-            EXPECT_EQ(more, startAngle == 6 ? 0 : 1) << RouteName(route);
-            EXPECT_EQ(number, startAngle == 6 ? 5 : 0) << RouteName(route);
-            EXPECT_EQ(angle, startAngle == 6 ? 360 : 54) << RouteName(route);
+            EXPECT_EQ(f.more, startAngle == 6 ? 0 : 1) << RouteName(route);
+            EXPECT_EQ(counter.number, startAngle == 6 ? 5 : 0) << RouteName(route);
+            EXPECT_EQ(counter.angle, startAngle == 6 ? 360 : 54) << RouteName(route);
             EXPECT_EQ(memory.liveBlocks(), 0u) << RouteName(route);
             EXPECT_EQ(memory.heldLocks(), 0) << RouteName(route);
             EXPECT_EQ(gdi.liveObjects(), 0u) << RouteName(route);
@@ -264,26 +244,22 @@ TEST(FramePipelineOutcomes, ReductionFailsAndThe24BitFrameComesBack)
     int more0 = 0;
     const std::vector<uint8_t> expected = FrameStepByStep(64, 64, &n0, &a0, LeaderSweepStep, 9, false, &more0);
 
-    for (FrameRoute route : AllRoutes) {
+    const RECT rect = {0, 0, 64, 64};
+    for (Route route : BothRoutes) {
         GlobalMemoryWatch memory;
-        int32_t number = 4, angle = 200, more = -1;
-        RECT rect = {0, 0, 64, 64};
+        LeaderCounter counter = {4, 200};
         // Find how many blocks a frame takes up to the reduction, then fail
         // from the reduction's first block on.
-        Frame probe;
-        probe.block = RenderLeaderFrameBy(route, &cache, &rect, &number, &angle, LeaderSweepStep, 9,
-                                          FrameFormat::GreyPalette, &more);
+        {
+            const Frame probe = RenderBy(route, &cache, rect, counter, LeaderSweepStep, 9, FrameFormat::GreyPalette);
+        }
         const int allocsPerFrame = memory.allocCalls();
         ASSERT_GE(allocsPerFrame, 2);
-        FreeBlock(probe.block);
-        probe.block = nullptr;
         int allocsBeforeReduction = 0;
         for (int n = 1; n <= allocsPerFrame; ++n) {
-            number = 4, angle = 200;
+            counter = {4, 200};
             memory.failAllocsFrom(n);
-            Frame f;
-            f.block = RenderLeaderFrameBy(route, &cache, &rect, &number, &angle, LeaderSweepStep, 9,
-                                          FrameFormat::GreyPalette, &f.more);
+            const Frame f = RenderBy(route, &cache, rect, counter, LeaderSweepStep, 9, FrameFormat::GreyPalette);
             if (f.block) {
                 allocsBeforeReduction = n;
                 int32_t bits = 0;
@@ -311,31 +287,27 @@ TEST(FramePipelineOutcomes, FramesWithoutBrushesPensOrFontsAreThePaintersFrames)
     FrameCache cache;
     const unsigned conditions[] = {GdiObjectWatch::Brushes, GdiObjectWatch::Pens, GdiObjectWatch::Fonts,
                                    GdiObjectWatch::Brushes | GdiObjectWatch::Pens | GdiObjectWatch::Fonts};
-    for (FrameRoute route : AllRoutes) {
+    const RECT rect = {0, 0, 64, 48};
+    for (Route route : BothRoutes) {
         // Learn this size's layers first.
         for (int32_t angle : {360, 270, 264}) {
-            int32_t number = 5;
-            Frame warm;
-            RECT rect = {0, 0, 64, 48};
-            warm.block = RenderLeaderFrameBy(route, &cache, &rect, &number, &angle, LeaderSweepStep, 9,
-                                             FrameFormat::TrueColour, &warm.more);
+            LeaderCounter counter = {5, angle};
+            RenderBy(route, &cache, rect, counter, LeaderSweepStep, 9, FrameFormat::TrueColour);
         }
         for (unsigned missing : conditions) {
             for (int32_t angle : {360, 270, 264}) {
                 GdiObjectWatch gdi;
                 gdi.failCreationOf(missing);
-                int32_t n1 = 5, a1 = angle, n2 = 5, a2 = angle;
+                int32_t n1 = 5, a1 = angle;
                 int more1 = -1;
                 const std::vector<uint8_t> expected =
                     FrameStepByStep(64, 48, &n1, &a1, LeaderSweepStep, 9, false, &more1);
-                Frame f;
-                RECT rect = {0, 0, 64, 48};
-                f.block = RenderLeaderFrameBy(route, &cache, &rect, &n2, &a2, LeaderSweepStep, 9, FrameFormat::TrueColour,
-                                              &f.more);
+                LeaderCounter counter = {5, angle};
+                const Frame f = RenderBy(route, &cache, rect, counter, LeaderSweepStep, 9, FrameFormat::TrueColour);
                 EXPECT_TRUE(SameDibBytes(expected, BlockBytes(f.block)))
                     << RouteName(route) << ", kinds missing " << missing << ", angle " << angle;
                 EXPECT_EQ(f.more, more1);
-                EXPECT_EQ(a2, a1);
+                EXPECT_EQ(counter.angle, a1);
                 EXPECT_EQ(gdi.liveObjects(), 0u);
             }
         }
@@ -348,29 +320,27 @@ TEST(FramePipelineOutcomes, FramesWithoutBrushesPensOrFontsAreThePaintersFrames)
 TEST(FramePipelineOutcomes, NothingLeaksOverThousandsOfFrames)
 {
     FrameCache cache;
-    for (FrameRoute route : AllRoutes) {
+    for (Route route : BothRoutes) {
         for (bool grey : {false, true}) {
             cache.release();
             GlobalMemoryWatch memory;
             GdiObjectWatch gdi;
             FileMappingWatch mappings;
-            int32_t number = 9, angle = 360;
-            RECT rect = {0, 0, 16, 12};
+            LeaderCounter counter = {9, 360};
             for (int i = 0; i < 1500; ++i) {
-                int32_t more = -1;
-                HGLOBAL frame = RenderLeaderFrameBy(route, &cache, &rect, &number, &angle, LeaderSweepStep, 9,
-                                                    FormatOf(grey), &more);
-                ASSERT_NE(frame, nullptr) << i;
-                FreeBlock(frame);
+                {
+                    const Frame frame = RenderBy(route, &cache, {0, 0, 16, 12}, counter, LeaderSweepStep, 9, FormatOf(grey));
+                    ASSERT_NE(frame.block, nullptr) << i;
+                }
                 ASSERT_EQ(gdi.liveObjects(), 0u) << i;
                 ASSERT_EQ(memory.liveBlocks(), 0u) << i;
             }
             EXPECT_EQ(memory.heldLocks(), 0);
             EXPECT_GT(gdi.created(), 1500 * 3);  // memory DC, section, font
-            const size_t kept = route == FrameRoute::Kept ? 1 : 0;
+            const size_t kept = route == Route::Kept ? 1 : 0;
             EXPECT_EQ(mappings.liveMappings(), kept) << RouteName(route);
             EXPECT_EQ(mappings.liveViews(), kept) << RouteName(route);
-            EXPECT_EQ(cache.keptBytes() > 0, route != FrameRoute::Plain) << RouteName(route);
+            EXPECT_EQ(cache.keptBytes() > 0, route != Route::Plain) << RouteName(route);
             cache.release();
             EXPECT_EQ(mappings.liveMappings(), 0u);
             EXPECT_EQ(mappings.liveViews(), 0u);
@@ -385,18 +355,15 @@ TEST(FramePipelineOutcomes, NothingLeaksOverThousandsOfFrames)
 TEST(FramePipeline, OverlayThatCouldNotBeLearntIsLearntByTheNextFrame)
 {
     FrameCache cache;
-    RECT rect = {0, 0, 40, 40};
-    int32_t plainNumber = 3, plainAngle = 360, number = 3, angle = 360;
+    const RECT rect = {0, 0, 40, 40};
+    LeaderCounter plainCounter = {3, 360}, keptCounter = {3, 360};
     for (int frame = 0; frame < 3; ++frame) {
         GdiObjectWatch gdi;
         if (frame == 0) gdi.failCreationOf(GdiObjectWatch::Others, 2);  // the frame's DC and section, nothing after
-        Frame plain, kept;
-        kept.block = RenderLeaderFrameBy(FrameRoute::Kept, &cache, &rect, &number, &angle, LeaderSweepStep, 3,
-                                         FrameFormat::TrueColour, &kept.more);
+        const Frame kept = RenderBy(Route::Kept, &cache, rect, keptCounter, LeaderSweepStep, 3, FrameFormat::TrueColour);
         const int failed = gdi.failedCreations();
         gdi.failCreationOf(0);
-        plain.block = RenderLeaderFrameBy(FrameRoute::Plain, nullptr, &rect, &plainNumber, &plainAngle,
-                                          LeaderSweepStep, 3, FrameFormat::TrueColour, &plain.more);
+        const Frame plain = RenderBy(Route::Plain, nullptr, rect, plainCounter, LeaderSweepStep, 3, FrameFormat::TrueColour);
         ASSERT_NE(kept.block, nullptr) << frame;
         EXPECT_TRUE(SameBlockBytes(plain.block, kept.block)) << "frame " << frame;
         const bool learnt = cache.use(160, 160)->layers.overlay() != nullptr;
@@ -407,7 +374,7 @@ TEST(FramePipeline, OverlayThatCouldNotBeLearntIsLearntByTheNextFrame)
     }
 }
 
-// The fast routes against the plain one, frame by frame over whole
+// The kept route against the plain one, frame by frame over whole
 // countdowns, at several sizes and in both output modes; a second countdown (a
 // preview's, maybe of the same size) may paint between two frames of the
 // first, as in a dialog, and some frames may be made without brushes (every
@@ -469,24 +436,24 @@ BOOL WINAPI SystemParametersWithSmoothingFlipped(UINT action, UINT param, PVOID 
 
 class FrameRoutes : public ::testing::TestWithParam<RouteCase> {};
 
-TEST_P(FrameRoutes, FastRoutesGiveThePlainPaintersBytes)
+TEST_P(FrameRoutes, KeptRouteGivesThePlainPaintersBytes)
 {
     const RouteCase c = GetParam();
     ScopedImportPatch smoothing(GetModuleHandleA(nullptr), "user32.dll", "SystemParametersInfoA",
                                 reinterpret_cast<void*>(&SystemParametersWithSmoothingFlipped));
     g_smoothingFlipped = false;
-    FrameCache caches[3];
+    FrameCache caches[2];
     struct Countdown {
         RECT rect;
-        int32_t number[3], angle[3];
+        LeaderCounter counter[2];
     };
     const int sizeCount = c.otherWidth ? 2 : 1;
     int frame = 0;
     std::vector<int> keptCreations(c.countdowns);  // GDI objects and DCs the kept route made
     for (int countdown = 0; countdown < c.countdowns; ++countdown) {
         g_smoothingFlipped = countdown >= 2 && c.between == Between::SmoothingChangesOnce;
-        Countdown sizes[2] = {{{0, 0, c.width, c.height}, {c.start, c.start, c.start}, {360, 360, 360}},
-                              {{0, 0, c.otherWidth, c.otherHeight}, {9, 9, 9}, {360, 360, 360}}};
+        Countdown sizes[2] = {{{0, 0, c.width, c.height}, {{c.start, 360}, {c.start, 360}}},
+                              {{0, 0, c.otherWidth, c.otherHeight}, {{9, 360}, {9, 360}}}};
         int frames = 0;
         for (;; ++frames, ++frame) {
             int32_t more = -1;
@@ -495,28 +462,25 @@ TEST_P(FrameRoutes, FastRoutesGiveThePlainPaintersBytes)
                 const bool brushless = s == 0 && countdown == 0 && c.brushlessEvery &&
                                        frames % c.brushlessEvery == c.brushlessEvery - 1;
                 const bool failing = s == 0 && frame == c.failingFrame;
-                Frame f[3];
-                for (int r = 0; r < 3; ++r) {
+                Frame f[2];
+                for (int r = 0; r < 2; ++r) {
                     GdiObjectWatch gdi;
                     if (brushless) gdi.failCreationOf(GdiObjectWatch::Brushes);
                     // The plain route gives the painter's frame with every object of those kinds failing.
                     if (failing) gdi.failCreationOf(c.failing, r == 0 ? 0 : c.failingAfter);
-                    f[r].block = RenderLeaderFrameBy(AllRoutes[r], &caches[r], &d.rect, &d.number[r], &d.angle[r],
-                                                     s ? 6 : c.step, s ? 9 : c.start, FormatOf(c.grey), &f[r].more);
-                    if (AllRoutes[r] == FrameRoute::Kept && s == 0) keptCreations[countdown] += gdi.created();
+                    f[r] = RenderBy(BothRoutes[r], &caches[r], d.rect, d.counter[r], s ? 6 : c.step, s ? 9 : c.start,
+                                    FormatOf(c.grey));
+                    if (BothRoutes[r] == Route::Kept && s == 0) keptCreations[countdown] += gdi.created();
                     if (failing && r > 0) {
                         EXPECT_GT(gdi.failedCreations(), 0) << "frame " << frame;
                     }
                 }
                 ASSERT_NE(f[0].block, nullptr);
-                for (int r = 1; r < 3; ++r) {
-                    ASSERT_TRUE(SameBlockBytes(f[0].block, f[r].block))
-                        << RouteName(AllRoutes[r]) << ", size " << s << ", countdown " << countdown << ", frame "
-                        << frames;
-                    ASSERT_EQ(f[0].more, f[r].more);
-                    ASSERT_EQ(d.number[0], d.number[r]);
-                    ASSERT_EQ(d.angle[0], d.angle[r]);
-                }
+                ASSERT_TRUE(SameBlockBytes(f[0].block, f[1].block))
+                    << "size " << s << ", countdown " << countdown << ", frame " << frames;
+                ASSERT_EQ(f[0].more, f[1].more);
+                ASSERT_EQ(d.counter[0].number, d.counter[1].number);
+                ASSERT_EQ(d.counter[0].angle, d.counter[1].angle);
                 if (s == 0) more = f[0].more;
             }
             if (more == 0) break;
@@ -540,7 +504,7 @@ TEST_P(FrameRoutes, FastRoutesGiveThePlainPaintersBytes)
     // route is lost for that number. The first countdown's first number is
     // not laid: every angle's backdrop is learnt on its frames.
     if (c.step < 360 && KeptSurface::Fits(c.width * 4, c.height * 4)) {
-        const KeptLayers& layers = caches[2].use(c.width * 4, c.height * 4)->layers;
+        const KeptLayers& layers = caches[1].use(c.width * 4, c.height * 4)->layers;
         for (int32_t number = c.countdowns > 1 ? c.start : c.start - 1; number >= 0; --number) {
             EXPECT_EQ(layers.laying(number, false), KeptLayers::Laying::GivesGdisFrame) << "number " << number;
             if (c.countdowns > 1) {
@@ -585,16 +549,42 @@ INSTANTIATE_TEST_SUITE_P(
                (info.param.between == Between::SmoothingChangesOnce ? "_smoothing_changes" : std::string());
     });
 
+// Each frame of whole countdowns reduced from the kept surface (from the last
+// frame reduced there, where its pixels changed) is the whole rescale of the
+// surface's pixels, at the build's sizes and the preview's, with a second
+// size's frames in between.
+TEST(KeptReduction, EveryFrameIsTheWholeRescaleOfItsSurface)
+{
+    struct {
+        int width, height;
+        int32_t start;
+    } const cases[] = {{256, 256, 9}, {100, 88, 9}, {64, 64, 9}, {150, 100, 1}, {256, 64, 1}};
+    FrameCache cache;
+    for (const auto& c : cases) {
+        LeaderCounter counter = {c.start, 360}, other = {9, 360};
+        for (int frame = 0;; ++frame) {
+            const Frame f = RenderBy(Route::Kept, &cache, {0, 0, c.width, c.height}, counter, LeaderSweepStep, c.start,
+                                     FrameFormat::TrueColour);
+            ASSERT_NE(f.block, nullptr);
+            const KeptSurface& surface = cache.use(c.width * 4, c.height * 4)->surface;
+            HGLOBAL whole = RescalePixels(surface.header(), surface.pixels(), c.width, c.height, 0, 1.0, nullptr);
+            ASSERT_TRUE(SameBlockBytes(whole, f.block)) << c.width << "x" << c.height << " frame " << frame;
+            FreeBlock(whole);
+            if (!f.more) break;
+            // The preview's frames come between a build's now and then.
+            if (frame % 7 == 3) RenderBy(Route::Kept, &cache, {0, 0, 40, 30}, other, LeaderSweepStep, 9, FrameFormat::TrueColour);
+        }
+    }
+}
+
 // A delivered 256 x 256 frame of number 7 at angle 270, 24-bit and grey, saved
 // as frame_7_at_270.bmp and frame_7_at_270_grey.bmp to look at.
 TEST(FramePipeline, SavesDeliveredFramesOfSevenAt270)
 {
     FrameCache cache;
     for (bool grey : {false, true}) {
-        int32_t number = 7, angle = 270;
-        Frame f;
-        RECT rect = {0, 0, 256, 256};
-        f.block = RenderLeaderFrame(&cache, &rect, &number, &angle, LeaderSweepStep, 9, FormatOf(grey), &f.more);
+        LeaderCounter counter = {7, 270};
+        const Frame f = RenderBy(Route::Kept, &cache, {0, 0, 256, 256}, counter, LeaderSweepStep, 9, FormatOf(grey));
         const std::vector<uint8_t> dib = BlockBytes(f.block);
         ASSERT_FALSE(dib.empty());
         BITMAPFILEHEADER file = {};

@@ -1,6 +1,8 @@
 // Out-of-line helpers of the frame pipeline tests (see frame_test_support.h).
 #include "tests/render/frame_test_support.h"
 
+#include "render/frame_cache.h"
+
 void FreeBlock(HGLOBAL block)
 {
     if (block) GlobalFree(block);
@@ -16,6 +18,23 @@ std::vector<uint8_t> BlockBytes(HGLOBAL block)
         GlobalUnlock(block);
     }
     return bytes;
+}
+
+const char* RouteName(Route route) { return route == Route::Plain ? "plain" : "kept"; }
+
+Frame RenderBy(Route route, FrameCache* cache, const RECT& rect, LeaderCounter& counter, int32_t step,
+               int32_t resetNumber, FrameFormat format)
+{
+    FrameRequest request;
+    request.rect = rect;
+    request.step = step;
+    request.resetNumber = resetNumber;
+    request.format = format;
+    LeaderFrame made = RenderLeaderFrame(route == Route::Plain ? nullptr : cache, request, counter);
+    Frame frame;
+    frame.block = made.block.release();
+    frame.more = made.more ? 1 : 0;
+    return frame;
 }
 
 std::vector<uint8_t> FrameStepByStep(int width, int height, int32_t* number, int32_t* angle, int32_t step,
@@ -40,4 +59,13 @@ std::vector<uint8_t> FrameStepByStep(int width, int height, int32_t* number, int
     std::vector<uint8_t> bytes = BlockBytes(small);
     FreeBlock(small);
     return bytes;
+}
+
+std::vector<uint8_t> KeptSurfaceBytes(FrameCache& cache, int frameWidth, int frameHeight)
+{
+    const KeptSurface& surface = cache.use(frameWidth * 4, frameHeight * 4)->surface;
+    if (!surface) return {};
+    const auto* header = reinterpret_cast<const uint8_t*>(surface.header());
+    const uint8_t* end = surface.pixels() + surface.header()->biSizeImage;
+    return std::vector<uint8_t>(header, end);
 }

@@ -1,19 +1,20 @@
 // The render target and the painting of its surface: the surface made from
-// the block's own header, its failures, and the kept layers held byte
-// for byte against the plain painter over whole countdowns.
+// the block's own header, the block handed over, its failures, and the kept
+// surface held byte for byte against the plain painter over whole countdowns.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "render/frame_cache.h"
 #include "render/frame_pipeline.h"
-#include "render/frame_routes.h"
 #include "render/render_target.h"
 #include "tests/render/frame_test_support.h"
 #include "tests/support/dib_compare.h"
+#include "tests/support/literal_frame.h"
 #include "tests/support/resource_watch.h"
 
 namespace {
@@ -22,47 +23,64 @@ TEST(RenderTarget, SurfaceFromTheBlocksOwnHeader)
 {
     GlobalMemoryWatch memory;
     GdiObjectWatch gdi;
-    RenderTarget target;
-    ASSERT_EQ(CreateRenderTarget(256, 192, &target), 1);
-    ASSERT_NE(target.header, nullptr);
-    EXPECT_EQ(target.header->biWidth, 256);
-    EXPECT_EQ(target.header->biHeight, 192);
-    EXPECT_EQ(target.header->biBitCount, 24);
-    EXPECT_EQ(target.rect.left, 0);
-    EXPECT_EQ(target.rect.top, 0);
-    EXPECT_EQ(target.rect.right, 256);
-    EXPECT_EQ(target.rect.bottom, 192);
-    EXPECT_NE(target.pixels, nullptr);
+    RenderTarget target = CreateRenderTarget(256, 192);
+    ASSERT_TRUE(target);
+    ASSERT_NE(target.header(), nullptr);
+    EXPECT_EQ(target.header()->biWidth, 256);
+    EXPECT_EQ(target.header()->biHeight, 192);
+    EXPECT_EQ(target.header()->biBitCount, 24);
+    EXPECT_EQ(target.rect().left, 0);
+    EXPECT_EQ(target.rect().top, 0);
+    EXPECT_EQ(target.rect().right, 256);
+    EXPECT_EQ(target.rect().bottom, 192);
+    EXPECT_NE(target.pixels(), nullptr);
     DIBSECTION selected = {};
     ASSERT_EQ(GetObjectA(GetCurrentObject(target.dc(), OBJ_BITMAP), sizeof selected, &selected),
               static_cast<int>(sizeof selected));
-    EXPECT_EQ(selected.dsBm.bmBits, target.pixels);
+    EXPECT_EQ(selected.dsBm.bmBits, target.pixels());
     // One logical unit per pixel, y growing downward.
+    EXPECT_EQ(GetMapMode(target.dc()), MM_TEXT);
     POINT p = {10, 20};
     LPtoDP(target.dc(), &p, 1);
     EXPECT_EQ(p.x, 10);
     EXPECT_EQ(p.y, 20);
 
-    // Paint something and take the block: the pixels are in it.
+    // A move leaves the source holding nothing.
+    RenderTarget moved = std::move(target);
+    EXPECT_FALSE(target);
+    ASSERT_TRUE(moved);
+
+    // Paint something and take the block: the pixels are in it, and nothing
+    // else of the target is left.
     RECT box = {0, 0, 1, 1};  // top-left pixel
     HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
-    FillRect(target.dc(), &box, brush);
+    FillRect(moved.dc(), &box, brush);
     DeleteObject(brush);
-    EXPECT_EQ(FinishRenderTarget(&target, KeepRenderTargetBlock), 1);
+    GlobalBlock block = FinishRenderTarget(std::move(moved));
+    EXPECT_FALSE(moved);
     EXPECT_EQ(gdi.liveObjects(), 0u);
     EXPECT_EQ(memory.heldLocks(), 0);
-    ASSERT_NE(target.block, nullptr);
+    ASSERT_TRUE(block);
+    EXPECT_EQ(memory.liveBlocks(), 1u);
     {
-        LockedDib locked(target.block);
+        LockedDib locked(block.get());
         EXPECT_EQ(GetDibPixel(locked.header(), 0, 0), 0x030201u);
         EXPECT_EQ(GetDibPixel(locked.header(), 1, 0), 0u);
     }
-    // A second finish keeps the block with bit 0 set and frees it without.
-    EXPECT_EQ(FinishRenderTarget(&target, KeepRenderTargetBlock), 1);
-    EXPECT_EQ(memory.liveBlocks(), 1u);
-    EXPECT_EQ(FinishRenderTarget(&target, 0), 1);
-    EXPECT_EQ(target.block, nullptr);
+    // Finishing what is left hands nothing over.
+    EXPECT_FALSE(FinishRenderTarget(std::move(moved)));
+    FreeBlock(block.release());
     EXPECT_EQ(memory.liveBlocks(), 0u);
+
+    // A target let go unfinished frees its block with the rest.
+    {
+        RenderTarget dropped = CreateRenderTarget(64, 64);
+        ASSERT_TRUE(dropped);
+        EXPECT_EQ(memory.liveBlocks(), 1u);
+    }
+    EXPECT_EQ(memory.liveBlocks(), 0u);
+    EXPECT_EQ(gdi.liveObjects(), 0u);
+    EXPECT_EQ(memory.heldLocks(), 0);
 }
 
 TEST(RenderTarget, FailuresLeaveNothing)
@@ -74,16 +92,46 @@ TEST(RenderTarget, FailuresLeaveNothing)
         if (fault == 1) memory.failLock(1);   // its lock
         if (fault == 2) gdi.failCreation(true);
         if (fault == 3) { /* negative size: no block */ }
-        RenderTarget target;
-        EXPECT_EQ(CreateRenderTarget(fault == 3 ? -4 : 64, 64, &target), 0) << "fault " << fault;
-        EXPECT_EQ(target.block, nullptr);
-        EXPECT_EQ(target.header, nullptr);
-        EXPECT_FALSE(target.canvas);
-        EXPECT_EQ(target.screenDc.get(), nullptr);
+        RenderTarget target = CreateRenderTarget(fault == 3 ? -4 : 64, 64);
+        EXPECT_FALSE(target) << "fault " << fault;
+        EXPECT_EQ(target.header(), nullptr);
+        EXPECT_EQ(target.pixels(), nullptr);
+        EXPECT_EQ(target.dc(), nullptr);
         EXPECT_EQ(memory.liveBlocks(), 0u) << "fault " << fault;
         EXPECT_EQ(memory.heldLocks(), 0) << "fault " << fault;
         EXPECT_EQ(gdi.liveObjects(), 0u) << "fault " << fault;
-        EXPECT_EQ(FinishRenderTarget(&target, 0), 1);
+        EXPECT_FALSE(FinishRenderTarget(std::move(target)));
+    }
+}
+
+// The pipeline's surface skips the isotropic set-up that MM_TEXT replaces at
+// once; painted after that switch, both surfaces hold the same bytes.
+TEST(RenderTarget, PaintsTheBytesOfTheIsotropicSurface)
+{
+    for (int32_t angle : {360, 270, 96}) {
+        std::vector<uint8_t> painted[2];
+        {
+            LiteralRenderTarget literal;
+            ASSERT_TRUE(CreateLiteralRenderTarget(400, 380, &literal));
+            EXPECT_EQ(GetMapMode(literal.memoryDc), MM_ISOTROPIC);
+            SetMapMode(literal.memoryDc, MM_TEXT);
+            int32_t number = 6, a = angle;
+            PaintLeaderFrame(literal.memoryDc, &literal.rect, &number, &a, LeaderSweepStep, 9);
+            HGLOBAL block = FinishLiteralRenderTarget(&literal);
+            painted[0] = BlockBytes(block);
+            FreeBlock(block);
+        }
+        {
+            RenderTarget target = CreateRenderTarget(400, 380);
+            ASSERT_TRUE(target);
+            int32_t number = 6, a = angle;
+            PaintLeaderFrame(target.dc(), &target.rect(), &number, &a, LeaderSweepStep, 9);
+            GlobalBlock block = FinishRenderTarget(std::move(target));
+            painted[1] = BlockBytes(block.get());
+            FreeBlock(block.release());
+        }
+        EXPECT_FALSE(painted[0].empty());
+        EXPECT_TRUE(SameDibBytes(painted[0], painted[1])) << "angle " << angle;
     }
 }
 
@@ -91,44 +139,57 @@ TEST(RenderTarget, FailuresLeaveNothing)
 
 namespace {
 
-// The painted 4x surfaces themselves, before any reduction: the kept layers
-// leave exactly the plain painter's bytes, at the build's and the preview's
-// sizes and at odd ones, over whole countdowns.
+// The painted 4x surfaces themselves, before any reduction: after each frame
+// of the kept route its kept surface holds exactly the plain painter's
+// bytes, at the build's and the preview's sizes and at odd ones, over whole
+// countdowns.
 struct SurfaceCase {
-    int width, height;
+    int width, height;  // of the surface
     int32_t start, step;
 };
 
-std::vector<uint8_t> PaintedSurface(FrameRoute route, FrameCache* cache, int width, int height, int32_t* number,
-                                    int32_t* angle, int32_t step, int32_t reset, int* more)
+// The plain painter's surface for the frame as a packed DIB (counter steps).
+std::vector<uint8_t> PlainSurface(int width, int height, LeaderCounter& counter, int32_t step, int32_t reset,
+                                  int* more)
 {
-    RenderTarget target;
-    if (!CreateRenderTarget(width, height, &target)) return {};
-    SetMapMode(target.dc(), MM_TEXT);
-    *more = PaintRenderTargetBy(route, cache, &target, number, angle, step, reset);
-    FinishRenderTarget(&target, KeepRenderTargetBlock);
-    std::vector<uint8_t> bytes = BlockBytes(target.block);
-    FinishRenderTarget(&target, 0);
-    return bytes;
+    DibSurface surface(width, height);
+    if (!surface) return {};
+    RECT rect = surface.rect();
+    *more = PaintLeaderFrame(surface.dc(), &rect, &counter.number, &counter.angle, step, reset);
+    const BITMAPINFOHEADER header = Rgb24Header(width, height);
+    std::vector<uint8_t> dib(reinterpret_cast<const uint8_t*>(&header), reinterpret_cast<const uint8_t*>(&header + 1));
+    dib.insert(dib.end(), surface.bits(), surface.bits() + surface.bytes());
+    return dib;
+}
+
+// The kept route's surface after its frame, as a packed DIB (counter steps).
+std::vector<uint8_t> KeptRouteSurface(FrameCache& cache, int width, int height, LeaderCounter& counter, int32_t step,
+                                 int32_t reset, int* more)
+{
+    const Frame frame =
+        RenderBy(Route::Kept, &cache, {0, 0, width / 4, height / 4}, counter, step, reset, FrameFormat::TrueColour);
+    if (!frame.block) return {};
+    *more = frame.more;
+    return KeptSurfaceBytes(cache, width / 4, height / 4);
 }
 
 class SurfaceRoutes : public ::testing::TestWithParam<SurfaceCase> {};
 
-TEST_P(SurfaceRoutes, KeptLayersPaintThePlainPaintersSurface)
+TEST_P(SurfaceRoutes, KeptSurfaceHoldsThePlainPaintersSurface)
 {
     const SurfaceCase c = GetParam();
     FrameCache cache;
-    int32_t n1 = c.start, a1 = 360, n2 = c.start, a2 = 360;
+    LeaderCounter plain = {c.start, 360}, kept = {c.start, 360};
     int frames = 0;
     for (;; ++frames) {
         int more1 = -1, more2 = -2;
-        const auto plain = PaintedSurface(FrameRoute::Plain, &cache, c.width, c.height, &n1, &a1, c.step, c.start, &more1);
-        const auto fast = PaintedSurface(FrameRoute::FreshSurface, &cache, c.width, c.height, &n2, &a2, c.step, c.start, &more2);
-        ASSERT_FALSE(plain.empty());
-        ASSERT_TRUE(SameDibBytes(plain, fast)) << c.width << "x" << c.height << " frame " << frames;
+        const auto a = PlainSurface(c.width, c.height, plain, c.step, c.start, &more1);
+        const auto b = KeptRouteSurface(cache, c.width, c.height, kept, c.step, c.start, &more2);
+        ASSERT_FALSE(a.empty());
+        ASSERT_TRUE(SameDibBytes(a, b)) << c.width << "x" << c.height << " frame " << frames;
         ASSERT_EQ(more1, more2);
-        ASSERT_EQ(n1, n2);
-        ASSERT_EQ(a1, a2);
+        ASSERT_EQ(plain.number, kept.number);
+        ASSERT_EQ(plain.angle, kept.angle);
         if (more1 == 0) break;
         ASSERT_LT(frames, 10000);
     }
@@ -154,10 +215,10 @@ namespace {
 TEST(KeptLayers, BoundedPerSizeAndTwoSizes)
 {
     FrameCache cache;
-    int32_t number = 0, angle = 360;
+    LeaderCounter counter = {0, 360};
     for (int frame = 0; frame < 200; ++frame) {
-        int more = 0;
-        ASSERT_FALSE(PaintedSurface(FrameRoute::FreshSurface, &cache, 40, 40, &number, &angle, 1, 0, &more).empty());
+        const Frame f = RenderBy(Route::Kept, &cache, {0, 0, 10, 10}, counter, 1, 0, FrameFormat::TrueColour);
+        ASSERT_NE(f.block, nullptr) << frame;
     }
     auto layersFor = [&](int32_t w, int32_t h) { return &cache.use(w, h)->layers; };
     KeptLayers* kept = layersFor(40, 40);
@@ -172,57 +233,23 @@ TEST(KeptLayers, BoundedPerSizeAndTwoSizes)
     EXPECT_EQ(layersFor(44, 40)->backdropCount(), 0u);
 }
 
-}  // namespace
-
-namespace {
-
 // The preview may paint between two frames of a build: frames of different
-// sizes interleaved (here three, more than are kept) still come out as the
-// plain painter's.
+// sizes interleaved (here three, more than are kept) still leave the plain
+// painter's surface.
 TEST(KeptLayers, InterleavedSizesStayExact)
 {
     FrameCache cache;
     const SIZE sizes[] = {{256, 256}, {400, 380}, {120, 64}};
-    int32_t plain[3][2], fast[3][2];
-    for (int s = 0; s < 3; ++s) plain[s][0] = fast[s][0] = 1, plain[s][1] = fast[s][1] = 360;
+    LeaderCounter plain[3], kept[3];
+    for (int s = 0; s < 3; ++s) plain[s] = kept[s] = {1, 360};
     for (int frame = 0; frame < 150; ++frame) {
         const int s = frame % 3 == 2 && frame % 2 ? 2 : frame % 2;
         int more1 = -1, more2 = -2;
-        const auto a = PaintedSurface(FrameRoute::Plain, &cache, sizes[s].cx, sizes[s].cy, &plain[s][0], &plain[s][1], 12,
-                                      1, &more1);
-        const auto b = PaintedSurface(FrameRoute::FreshSurface, &cache, sizes[s].cx, sizes[s].cy, &fast[s][0], &fast[s][1],
-                                      12, 1, &more2);
+        const auto a = PlainSurface(sizes[s].cx, sizes[s].cy, plain[s], 12, 1, &more1);
+        const auto b = KeptRouteSurface(cache, sizes[s].cx, sizes[s].cy, kept[s], 12, 1, &more2);
         ASSERT_FALSE(a.empty());
         ASSERT_TRUE(SameDibBytes(a, b)) << "frame " << frame << " size " << sizes[s].cx << "x" << sizes[s].cy;
         ASSERT_EQ(more1, more2);
-    }
-}
-
-}  // namespace
-
-namespace {
-
-// The pipeline's surface skips the isotropic set-up that MM_TEXT replaces at
-// once; painted after that switch, both surfaces hold the same bytes.
-TEST(RenderTarget, PixelTargetPaintsTheSameBytes)
-{
-    for (int32_t angle : {360, 270, 96}) {
-        std::vector<uint8_t> painted[2];
-        for (int pixel = 0; pixel < 2; ++pixel) {
-            RenderTarget target;
-            ASSERT_EQ(pixel ? CreatePixelRenderTarget(400, 380, &target) : CreateRenderTarget(400, 380, &target), 1);
-            if (pixel) {
-                EXPECT_EQ(GetMapMode(target.dc()), MM_TEXT);
-            }
-            SetMapMode(target.dc(), MM_TEXT);
-            int32_t number = 6, a = angle;
-            PaintLeaderFrame(target.dc(), &target.rect, &number, &a, LeaderSweepStep, 9);
-            FinishRenderTarget(&target, KeepRenderTargetBlock);
-            painted[pixel] = BlockBytes(target.block);
-            FinishRenderTarget(&target, 0);
-        }
-        EXPECT_FALSE(painted[0].empty());
-        EXPECT_TRUE(SameDibBytes(painted[0], painted[1])) << "angle " << angle;
     }
 }
 

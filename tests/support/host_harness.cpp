@@ -77,10 +77,12 @@ std::string HostCall::text() const
 
 bool PipelineMakesFrames()
 {
-    const RECT rect = {0, 0, 64, 64};
-    int32_t number = 9, angle = 360, more = 0;
+    FrameRequest request;
+    request.rect = {0, 0, 64, 64};
+    request.resetNumber = 9;
+    LeaderCounter counter = {9, 360};
     FrameCache cache;
-    HGLOBAL frame = RenderLeaderFrame(&cache, &rect, &number, &angle, 6, 9, FrameFormat::TrueColour, &more);
+    HGLOBAL frame = RenderLeaderFrame(&cache, request, counter).block.release();
     if (!frame) return false;
     GlobalFree(frame);
     return true;
