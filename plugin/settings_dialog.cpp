@@ -154,19 +154,20 @@ INT_PTR InitialiseDialog(HWND dialog, const HostContext* context)
     return FALSE;  // leave the keyboard focus where it is
 }
 
-// Copies a packed DIB onto the device context at (x, y), at its own size, as
-// a plain copy of its pixels, straight from the block: a device-dependent
-// bitmap and a memory DC to copy it from give the same pixels, but under
-// Wine making them costs forty times the copy itself (0.46 ms against
-// 0.013 ms for a 100 x 88 frame), most of a preview paint.
+// Copies a packed DIB onto the device context at (x, y), at its own size,
+// through a device-dependent bitmap. Releases everything it made on every path.
 void BlitPackedDib(HDC dc, int x, int y, HGLOBAL block)
 {
     LockedDib dib(block);
     if (!dib) return;
     const BITMAPINFOHEADER* header = dib.header();
-    const DWORD rows = static_cast<DWORD>(std::abs(header->biHeight));
-    SetDIBitsToDevice(dc, x, y, static_cast<DWORD>(header->biWidth), rows, 0, 0, 0, rows, DibPixelBits(header),
-                      reinterpret_cast<const BITMAPINFO*>(header), DIB_RGB_COLORS);
+    GdiBitmap bitmap(CreateDIBitmap(dc, header, CBM_INIT, DibPixelBits(header),
+                                    reinterpret_cast<const BITMAPINFO*>(header), DIB_RGB_COLORS));
+    if (!bitmap) return;
+    MemoryDc memory = MemoryDc::CompatibleWith(dc);
+    if (!memory) return;
+    SelectionScope selected(memory, bitmap.get());
+    BitBlt(dc, x, y, header->biWidth, std::abs(header->biHeight), memory, 0, 0, SRCCOPY);
 }
 
 // Draws the preview: a border in the button-shadow colour, then the next
