@@ -14,6 +14,14 @@
 
 namespace {
 
+// Whether the host found the built DLL beside this program; says so when not.
+bool PluginLoaded(const TestHost& host)
+{
+    if (host.dll()) return true;
+    std::printf("  (cannot load tovanrel.dll from beside this program)\n");
+    return false;
+}
+
 struct BuildTimes {
     double total = 0, firstFrame = 0, fileObject = 0;
     long long frames = 0;
@@ -45,10 +53,7 @@ BENCH_CASE(DialogBuilds, "dialog builds 600 frames 256x256")
     ReportLoad();
     {
         TestHost probe;
-        if (!probe.dll()) {
-            std::printf("  (cannot load tovanrel.dll from beside this program)\n");
-            return;
-        }
+        if (!PluginLoaded(probe)) return;
     }
     std::vector<double> totals;
     for (int build = 0; build < 4; ++build) {
@@ -100,10 +105,7 @@ BENCH_CASE(DialogPreview, "dialog preview paint")
 {
     ReportLoad();
     TestHost host;
-    if (!host.dll()) {
-        std::printf("  (cannot load tovanrel.dll from beside this program)\n");
-        return;
-    }
+    if (!PluginLoaded(host)) return;
     host.keepCalls = false;
     std::vector<double> paints, drawItems;
     RECT area = {};

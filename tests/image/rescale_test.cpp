@@ -131,6 +131,18 @@ private:
 int HeapAllocFailure::from_ = 0;
 int HeapAllocFailure::calls_ = 0;
 
+// The nth global allocation (kind 0), global lock (1) or heap allocation (2)
+// fails while this lives.
+struct InjectedFailure {
+    InjectedFailure(GlobalMemoryWatch& watch, int kind, int n)
+    {
+        if (kind == 0) watch.failAlloc(n);
+        if (kind == 1) watch.failLock(n);
+        if (kind == 2) heap = std::make_unique<HeapAllocFailure>(n);
+    }
+    std::unique_ptr<HeapAllocFailure> heap;
+};
+
 // ---------------------------------------------------------------- kernels
 
 struct KernelValue {
@@ -774,12 +786,9 @@ TEST(RescaleDib, EveryAllocationAndLockFailureLeavesNothingBehind)
             int locks;
             {
                 GlobalMemoryWatch watch;
-                std::unique_ptr<HeapAllocFailure> heap;
-                if (kind == 0) watch.failAlloc(n);
-                if (kind == 1) watch.failLock(n);
+                InjectedFailure failure(watch, kind, n);
                 if (kind == 2) {
-                    heap = std::make_unique<HeapAllocFailure>(n);
-                    ASSERT_TRUE(heap->active());
+                    ASSERT_TRUE(failure.heap->active());
                 }
                 result = RescaleDib(source, 10, 7, 0, 1.0);
                 live = watch.liveBlocks();
@@ -823,12 +832,9 @@ TEST(RescalePixels, EveryFailureLeavesNothingBehindAndOnlyTheResultIsGlobal)
                 int locks, allocations;
                 {
                     GlobalMemoryWatch watch;
-                    std::unique_ptr<HeapAllocFailure> heap;
-                    if (kind == 0) watch.failAlloc(n);
-                    if (kind == 1) watch.failLock(n);
+                    InjectedFailure failure(watch, kind, n);
                     if (kind == 2) {
-                        heap = std::make_unique<HeapAllocFailure>(n);
-                        ASSERT_TRUE(heap->active());
+                        ASSERT_TRUE(failure.heap->active());
                     }
                     result = RescalePixels(dib.header(), DibPixelBits(dib.header()), 10, 7, 0, 1.0,
                                            keep ? &memory : nullptr);
